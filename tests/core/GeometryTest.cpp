@@ -1,0 +1,135 @@
+#include "core/Geometry.h"
+#include "core/TraceStream.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(Rect, ContainsIsInclusiveOnAllEdges)
+{
+    const Rect r(10, 20, 30, 40); // right 40, bottom 60
+    struct Case {
+        int x, y;
+        bool inside;
+    };
+    const Case cases[] = {
+        {10, 20, true},  {40, 20, true},  {10, 60, true},  {40, 60, true}, {25, 40, true},
+        {9, 20, false},  {41, 20, false}, {10, 19, false}, {10, 61, false}, {41, 61, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(r.Contains(Point(c.x, c.y)), c.inside) << c.x << "," << c.y;
+
+    EXPECT_TRUE(Rect(5, 5, 0, 0).Contains(Point(5, 5)));
+    EXPECT_FALSE(Rect(5, 5, 0, 0).Contains(Point(6, 5)));
+}
+
+TEST(Rect, NegativeSizeContainsNothing)
+{
+    Rect r(10, 10, 0, 0);
+    r.SetCorner(5, 30); // right of origin is left of it
+    EXPECT_EQ(r.Width(), -5);
+    EXPECT_EQ(r.Height(), 20);
+    for (int x = 0; x <= 15; ++x)
+        EXPECT_FALSE(r.Contains(Point(x, 15)));
+}
+
+TEST(Rect, EdgeOperations)
+{
+    Rect r(10, 100, 50, 20);
+    r.ExtendUp(5);
+    EXPECT_EQ(r.y, 95);
+    EXPECT_EQ(r.height, 25);
+    EXPECT_EQ(r.Bottom(), 120);
+
+    r.GrowWidth(3);
+    EXPECT_EQ(r.Right(), 63);
+    r.SetOrigin(0, 0); // size kept, far edges move
+    EXPECT_EQ(r.BottomRight().x, 53);
+    EXPECT_EQ(r.BottomRight().y, 25);
+    r.SetCorner(Point(7, 9));
+    EXPECT_EQ(r.width, 7);
+    EXPECT_EQ(r.height, 9);
+    EXPECT_EQ(r.TopRight().x, 7);
+    EXPECT_EQ(r.BottomLeft().y, 9);
+}
+
+TEST(ColorRGB, LowBytesOfEachComponent)
+{
+    EXPECT_EQ(ColorRGB().ToColorRef(), 0u);
+    EXPECT_EQ(ColorRGB(0, 159, 0).ToColorRef(), 0x009F00u);
+    EXPECT_EQ(ColorRGB(1, 2, 3).ToColorRef(), 0x030201u);
+    EXPECT_EQ(ColorRGB(256 + 7, 0, 0).ToColorRef(), 7u);
+}
+
+std::string LineOf(const TraceStream& s)
+{
+    std::string out;
+    for (uint32_t i = 0; i < s.length; ++i)
+        out += static_cast<char>(s.buffer[i]);
+    return out;
+}
+
+TEST(TraceStream, ComposesNumbersAndTexts)
+{
+    TraceStream s;
+    s.AppendString("File duration ").AppendUnsigned(0).AppendString(":").AppendInt(-5).AppendInt(-2147483647 - 1);
+    EXPECT_EQ(LineOf(s), "File duration 0:-5-2147483648");
+    EXPECT_EQ(s.buffer[s.length], 0);
+    s.AppendUnsigned(4294967295u);
+    EXPECT_EQ(LineOf(s), "File duration 0:-5-21474836484294967295");
+}
+
+TEST(TraceStream, EndLineStartsAFreshLine)
+{
+    TraceStream s;
+    s.EndLine();
+    EXPECT_EQ(s.length, 0u);
+    s.AppendString("first").EndLine();
+    s.AppendString("second");
+    EXPECT_EQ(LineOf(s), "second");
+}
+
+TEST(TraceStream, OverlongLineStopsAtBufferEnd)
+{
+    TraceStream s;
+    for (int i = 0; i < 300; ++i)
+        s.AppendString("abcd");
+    EXPECT_EQ(s.length, TraceStream::Capacity - 2);
+    s.EndLine(); // line feed and zero still fit
+    EXPECT_EQ(s.length, 0u);
+    s.AppendUnsigned(12);
+    EXPECT_EQ(LineOf(s), "12");
+}
+
+#ifdef _WIN32
+TEST(Rect, WindowsRectangleRoundTrip)
+{
+    const RECT in = {10, 20, 30, 45};
+    Rect r;
+    Rect::FromRECT(in, r);
+    EXPECT_EQ(r.width, 20);
+    EXPECT_EQ(r.height, 25);
+    RECT out;
+    Rect::ToRECT(r, out);
+    EXPECT_EQ(out.left, 10);
+    EXPECT_EQ(out.top, 20);
+    EXPECT_EQ(out.right, 30);
+    EXPECT_EQ(out.bottom, 45);
+    Rect::ShiftRECTUp(out, 15);
+    EXPECT_EQ(out.top, 5);
+    EXPECT_EQ(out.bottom, 30);
+    EXPECT_EQ(out.left, 10);
+}
+
+TEST(TraceStream, WriteRectOrder)
+{
+    TraceStream s;
+    const RECT r = {10, 20, 30, -40};
+    WriteRect(s, r);
+    EXPECT_EQ(LineOf(s), "top - 20 left - 10 bottom - -40 right - 30");
+}
+#endif
+
+} // namespace
