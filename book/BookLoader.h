@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+
+#include "book/BookDocument.h"
+#include "book/TextFileReader.h"
+
+// Reads one unsigned decimal number starting at from: no sign, no blanks
+// skipped, wrapping modulo 2^32. end is where it stopped (from itself when
+// no digit is there, which reads as 0).
+uint32_t ParseDecimal(const Utf16Unit* units, uint32_t length, uint32_t from, uint32_t& end);
+
+// Fills the global document from "book.txt" and "book_t1.txt", "book_t2.txt",
+// ... in the working directory, then has the synchronisation table built.
+//
+// Positions in the book are (paragraph, unit) pairs that must match the
+// generated synchronisation data and the translation files, so the splitting
+// rules here are exact: one paragraph per LF-terminated line, the unit before
+// the LF (the CR) kept as the paragraph's end unit, words cut at every single
+// blank.
+class BookLoader : public TextFileReader {
+public:
+    BookLoader() {}
+    ~BookLoader() override {}
+
+    static BookLoader& Instance();
+
+    // 1 when the book text (or the missing-book message) was loaded and split.
+    uint8_t LoadBook();
+    uint8_t LoadBookText(ParagraphList& paragraphs);
+
+    static bool CountLines(uint32_t& count, const Utf16Unit* units, uint32_t length);
+    static bool SplitParagraphs(ParagraphList& paragraphs, const Utf16Unit* units, uint32_t length);
+    static bool SplitWords(WordSpanArray& spans, const Utf16Unit* units, uint32_t n, bool hasEndUnit);
+    static bool CopyUnits(WideString& target, const Utf16Unit* units, uint32_t n);
+    static Utf16Unit LineBreakChar() { return 10; }
+
+    // Result of reading the last translation file (1 when there is none).
+    static uint8_t LoadTranslations(ParagraphList& paragraphs);
+    static void SizeTranslationLists(ParagraphList& paragraphs, uint32_t n);
+    static void ParseTranslationFile(ParagraphList& paragraphs, uint32_t t, const Utf16Unit* units, uint32_t length);
+    static void CountPieces(ParagraphList& paragraphs, uint32_t t, const Utf16Unit* units, uint32_t length);
+    static void ParsePieces(ParagraphList& paragraphs, uint32_t t, const Utf16Unit* units, uint32_t length);
+    static uint32_t CountRecordsForParagraph(const Utf16Unit* units, uint32_t length, uint32_t paragraph,
+                                             uint32_t position, uint32_t& next);
+    static bool ReadRecordHeader(const Utf16Unit* units, uint32_t length, uint32_t position, uint32_t& end,
+                                 uint32_t& paragraph, uint32_t& first, uint32_t& last);
+    static void SkipLines(const Utf16Unit* units, uint32_t length, uint32_t n, uint32_t& position);
+
+    // The name of translation file number (counted from 1).
+    static void TranslationFileName(char (&name)[32], uint32_t number);
+};
