@@ -1,0 +1,62 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "core/BoundedArray.h"
+#include "core/WideString.h"
+#include "view/DrawLayer.h"
+#include "view/GdiOwners.h"
+
+// One chapter picture and where it stands; the entry owns its bitmap. An
+// entry never placed, or whose file could not be loaded, holds no bitmap and
+// draws nothing.
+struct PlacedIllustration {
+    PlacedIllustration() : bitmap(), top(0), left(0) {}
+
+    GdiObjectOwner<HBITMAP> bitmap;
+    int32_t top;  // document pixels
+    int32_t left; // client pixels
+};
+
+// Pictures drawn under the text at their own size, never scaled.
+class IllustrationLayer : public DrawLayer {
+public:
+    // A picture whose top lies this far above the client area or further is
+    // skipped without a copy.
+    static constexpr int32_t SkipAbovePixels = 1000;
+    // Larger files are refused before they reach the loader: no chapter
+    // picture comes near this, and a forged header must not make the program
+    // ask for gigabytes.
+    static constexpr int32_t MaxPictureSide = 8192;
+
+    explicit IllustrationLayer(WindowBase* ownerWindow);
+    ~IllustrationLayer() override;
+
+    void ScrolledUp(int) override {}
+    void ScrolledDown(int) override {}
+    void Draw(HDC dc) override;
+
+    // 1 when the list now has n entries, all empty.
+    uint8_t SetIllustrationCount(int32_t n);
+    // Loads fileName (a bare name, looked up in the current directory) into
+    // entry index; returns the bitmap, null when the file is missing or is no
+    // usable bitmap.
+    HBITMAP PlaceIllustration(uint32_t index, const Utf16Unit* fileName, int32_t top, int32_t left);
+
+    uint32_t IllustrationCount() const { return illustrations.count; }
+    const PlacedIllustration& IllustrationAt(uint32_t index) const { return illustrations.At(index); }
+
+    BoundedArray<PlacedIllustration> illustrations;
+};
+
+class BookIllustrationLayer : public IllustrationLayer {
+public:
+    explicit BookIllustrationLayer(WindowBase* ownerWindow) : IllustrationLayer(ownerWindow) {}
+};
+
+// Whether the bytes of a file hold a complete, uncompressed or bit-field
+// bitmap of a sensible size: the header is whole, the pixel data it
+// describes lies inside the file and the palette fits before it.
+bool IsUsableBitmapFile(const uint8_t* data, size_t size);
