@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "core/BoundedArray.h"
 #include "core/Geometry.h"
@@ -148,6 +149,14 @@ public:
     Point mousePoint;
     Rect clientRect;
     WindowSegmentArray segments;
+
+protected:
+    void DrawLayers();
+    void WriteShiftSetting();
+    int32_t MeasureChar(Utf16Unit character);
+
+    // Per font, the widths measured so far, one slot per UTF-16 unit.
+    BoundedArray<std::unique_ptr<int32_t[]>> widthCache;
 };
 
 // Right and bottom of the desktop window; both left unchanged when there is
