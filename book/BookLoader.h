@@ -47,6 +47,7 @@ public:
                                  uint32_t& paragraph, uint32_t& first, uint32_t& last);
     static void SkipLines(const Utf16Unit* units, uint32_t length, uint32_t n, uint32_t& position);
 
-    // The name of translation file number (counted from 1).
+private:
+    // "book_t1.txt" for number 1, and so on.
     static void TranslationFileName(char (&name)[32], uint32_t number);
 };
