@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake make g++ python3 googletest libgtest-dev
           g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-          wine64 xvfb xauth imagemagick espeak-ng)
+          wine64 xvfb xauth imagemagick espeak-ng sox)
 
 missing=()
 for p in "${packages[@]}"; do
