@@ -6,14 +6,25 @@
 #                       current one, else an Xvfb started here) and one
 #                       persistent wineserver for the whole run
 #   teardown BUILD_DIR  stops the wineserver and the Xvfb started by setup
+# Several runs may share one build tree: each setup counts a user and the last
+# teardown stops everything. A run that died without its teardown is healed by
+# the next setup, which restarts whatever is gone.
 set -euo pipefail
 
 cmd=${1:?setup or teardown}
-build=$(cd "${2:?build directory}" && pwd)
+mkdir -p "${2:?build directory}/wine"
+build=$(cd "$2" && pwd)
 root="$build/wine"
 export WINEPREFIX="$root/prefix" WINEDEBUG=-all HOME="$root/home" WINEDLLOVERRIDES="mscoree,mshtml="
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+
+# The lock descriptor must not leak into the daemons started below, or the
+# lock would be held for as long as they live.
+exec 9>"$root/lock"
+flock 9
+
+xvfb_alive() { [ -f "$root/xvfb.pid" ] && kill -0 "$(cat "$root/xvfb.pid")" 2>/dev/null; }
 
 stop_xvfb() {
     if [ -f "$root/xvfb.pid" ]; then
@@ -25,41 +36,52 @@ stop_xvfb() {
 case "$cmd" in
 setup)
     mkdir -p "$root/home"
-    # Stale state from an interrupted run.
-    "$wineserver" -k 2>/dev/null || true
-    stop_xvfb
+    users=$(cat "$root/users" 2>/dev/null || echo 0)
 
     cat > "$HOME/.asoundrc" <<ASOUND
 pcm.!default { type file slave.pcm "null" file "$root/wave-out.raw" format "raw" }
 ASOUND
 
-    if [ -n "${DISPLAY:-}" ]; then
+    if [ -n "${DISPLAY:-}" ] && ! xvfb_alive; then
         echo "$DISPLAY" > "$root/display"
-    else
+    elif ! xvfb_alive; then
         # -displayfd picks a free display number and reports it.
-        exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp </dev/null 2>/dev/null & echo "pid $!")
+        exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp </dev/null 2>/dev/null 9>&- & echo "pid $!")
         read -r _ xpid <&3
         read -r num <&3
+        exec 3<&-
         echo "$xpid" > "$root/xvfb.pid"
         echo ":$num" > "$root/display"
     fi
     export DISPLAY=$(cat "$root/display")
 
-    # The persistent server first, so that wineboot and every test share it.
+    # The persistent server first, so that wineboot and every test share it;
+    # it refuses to start when one already serves the prefix.
     mkdir -p "$WINEPREFIX"
-    "$wineserver" -p </dev/null >/dev/null 2>&1 || true
+    "$wineserver" -p </dev/null >/dev/null 2>&1 9>&- || true
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        "$wine" wineboot -i </dev/null >/dev/null 2>&1
+        "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&-
     fi
-    "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
-    # No desktop explorer pop-ups or crash dialogs that would wait for a click.
-    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    if [ "$users" -eq 0 ]; then
+        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f </dev/null >/dev/null 2>&1 9>&-
+        # No crash dialog that would wait for a click.
+        "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 9>&-
+    fi
+    echo $((users + 1)) > "$root/users"
     echo "wine prefix ready: $WINEPREFIX on display $DISPLAY"
     ;;
 teardown)
-    "$wineserver" -k 2>/dev/null || true
-    "$wineserver" -w 2>/dev/null || true
+    users=$(cat "$root/users" 2>/dev/null || echo 1)
+    if [ "$users" -gt 1 ]; then
+        echo $((users - 1)) > "$root/users"
+        echo "wine harness still used by $((users - 1)) run(s)"
+        exit 0
+    fi
+    echo 0 > "$root/users"
+    "$wineserver" -k 2>/dev/null 9>&- || true
+    "$wineserver" -w 2>/dev/null 9>&- || true
     stop_xvfb
+    rm -f "$root/display"
     echo "wine harness stopped"
     ;;
 *)
