@@ -5,6 +5,8 @@
   generate.py table --out FILE    the rows as syncdump prints them
   generate.py book  --out DIR     DIR/book.txt, the book text
   generate.py check               validates the edition and prints the reading pace
+  generate.py demo  --out DIR     the whole demo edition in DIR: book, translations,
+                                  pictures, narration tracks (--tracks 1-2, --no-tracks)
 
 The edition is deterministic (fixed seed); model.build_edition() is the one
 source of rows and text for every subcommand.
@@ -123,6 +125,10 @@ def main(argv):
     p = sub.add_parser("book", help="write book.txt")
     p.add_argument("--out", required=True)
     sub.add_parser("check", help="validate the edition")
+    p = sub.add_parser("demo", help="write the whole demo edition")
+    p.add_argument("--out", required=True)
+    p.add_argument("--tracks", help='track numbers, e.g. "1-2" (default: all)')
+    p.add_argument("--no-tracks", action="store_true", help="leave the narration out")
     args = ap.parse_args(argv)
 
     edition = model.build_edition()
@@ -137,6 +143,11 @@ def main(argv):
         emit_table(edition, args.out)
     elif args.command == "book":
         emit_book(edition, args.out)
+    elif args.command == "demo":
+        import demo  # translations, pictures and tracks, from the book and the rows
+        emit_book(edition, args.out)
+        emit_table(edition, os.path.join(args.out, demo.ROWS_FILE))
+        return demo.complete(args.out, args.tracks, not args.no_tracks)
     else:
         print(validate.pace_report(edition))
     return 0
