@@ -145,10 +145,11 @@ void TextLayer::DrawVisible(HDC dc)
         owner->SelectFont(0);
     if (firstVisible >= cells.count)
         return;
-    // lastVisible wraps to 0xFFFFFFFF when no line fits above cell 0 (a
-    // client area lower than one line); the count bound keeps that empty.
+    // When no line fits below cell 0 (a client area lower than one line)
+    // lastVisible is 0 - 1: an empty range, not the whole book.
+    const int64_t last = lastVisible == 0xFFFFFFFFu ? -1 : static_cast<int64_t>(lastVisible);
     uint32_t i = firstVisible;
-    while (i <= lastVisible && i < cells.count) {
+    while (static_cast<int64_t>(i) <= last && i < cells.count) {
         uint32_t next = i;
         DrawToken(i, next, dc);
         i = next + 1;
