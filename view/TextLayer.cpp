@@ -5,10 +5,7 @@
 #include "app/WindowBase.h"
 #include "core/TraceStream.h"
 
-TextLayer::TextLayer(WindowBase* ownerWindow) : DrawLayer(ownerWindow), firstVisible(0), lastVisible(0)
-{
-    lastInvalidated = RECT{0, 0, 0, 0};
-}
+TextLayer::TextLayer(WindowBase* ownerWindow) : DrawLayer(ownerWindow), firstVisible(0), lastVisible(0) {}
 
 TextLayer::~TextLayer() {}
 
@@ -101,7 +98,6 @@ void TextLayer::Recolor(const ColorRGB& color, uint32_t a, uint32_t b)
     TraceStream trace;
     trace.AppendString("InvalidateRect ");
     WriteRect(trace, r).EndLine();
-    lastInvalidated = r;
     if (owner != nullptr && owner->Hwnd() != nullptr)
         InvalidateRect(owner->Hwnd(), &r, TRUE);
 }

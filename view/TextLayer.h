@@ -52,9 +52,6 @@ public:
     uint32_t FirstVisible() const { return firstVisible; }
     uint32_t LastVisible() const { return lastVisible; }
 
-    // The window rectangle that Recolor invalidated last, in client pixels.
-    const RECT& LastInvalidated() const { return lastInvalidated; }
-
     BoundedArray<CharCell> cells;
     uint32_t firstVisible;
     uint32_t lastVisible;
@@ -62,6 +59,4 @@ public:
 private:
     static bool IsLetter(CellChar c);
     int32_t OwnerShift() const;
-
-    RECT lastInvalidated;
 };
