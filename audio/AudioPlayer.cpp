@@ -1,0 +1,705 @@
+#include "audio/AudioPlayer.h"
+
+#include <new>
+
+#include "audio/StreamMath.h"
+#include "core/TraceStream.h"
+
+TrackTime lastTrackDuration;
+
+TrackTime GetLastTrackDuration()
+{
+    return lastTrackDuration;
+}
+
+namespace {
+
+void RaisePeak(std::atomic<int32_t>& peak, int32_t value)
+{
+    int32_t seen = peak.load();
+    while (value > seen && !peak.compare_exchange_weak(seen, value)) {
+    }
+}
+
+// Under this many bits per sample, or with a frame size that does not match
+// the channels, a "fmt " record describes nothing the byte arithmetic can
+// stream.
+bool IsPlayablePcm(const WAVEFORMATEX& f)
+{
+    if (f.wFormatTag != WAVE_FORMAT_PCM || f.nChannels == 0 || f.nSamplesPerSec == 0)
+        return false;
+    if (f.wBitsPerSample != 8 && f.wBitsPerSample != 16 && f.wBitsPerSample != 24 && f.wBitsPerSample != 32)
+        return false;
+    uint32_t frame = static_cast<uint32_t>(f.nChannels) * (f.wBitsPerSample / 8u);
+    if (f.nBlockAlign != frame)
+        return false;
+    if (f.nAvgBytesPerSec < MinimumBytesPerSecond)
+        return false;
+    return static_cast<uint64_t>(f.nSamplesPerSec) * frame == f.nAvgBytesPerSec;
+}
+
+} // namespace
+
+BufferSlot::BufferSlot() : device(nullptr), busy(0), lastOfSegment(0), segmentSerial(0)
+{
+    ResetHeader();
+}
+
+BufferSlot::~BufferSlot()
+{
+    FreeData();
+}
+
+void BufferSlot::ResetHeader()
+{
+    ZeroMemory(&header, sizeof(header));
+    header.dwLoops = 1;
+    header.dwUser = static_cast<DWORD_PTR>(-1);
+}
+
+void BufferSlot::FreeData()
+{
+    delete[] header.lpData;
+    header.lpData = nullptr;
+}
+
+AudioPlayer::AudioPlayer()
+    : segmentStart(0), readPosition(0), segmentEnd(0), threadSuspended(0), threadId(0), waitingForDrain(0),
+      stopRequested(0), currentSlot(0), dataSize(0), dataOffset(0), startGeneration(0), threadRunning(false),
+      startPending(false), shuttingDown(false), deviceRetired(false), serialCounter(0), streamSerial(0),
+      segmentChunksQueued(0), lastQueuedSlot(0), lastStartedSerial(0), lastFinishedSerial(0), announcedSerial(0),
+      startOwed(false), detached(false), queueHead(0), queueCount(0), completionQuit(false)
+{
+    ZeroMemory(&waveFormat, sizeof(waveFormat));
+    InitializeConditionVariable(&wakeUp);
+    TraceStream trace;
+    trace.AppendString("Start Sound Player").EndLine();
+    TraceStream::Flush(trace);
+}
+
+AudioPlayer::~AudioPlayer()
+{
+    {
+        // A derived part that did not shut down is gone: no more reports.
+        LockGuard guard(playbackLock);
+        detached = true;
+    }
+    ShutDown();
+}
+
+bool AudioPlayer::StartPlaybackThread()
+{
+    LockGuard guard(startLock);
+    if (shuttingDown)
+        return false;
+    stopRequested = 0;
+    ++startGeneration;
+    if (threadRunning) {
+        // The running thread sees the new generation, stops, and hands over
+        // to a fresh thread when it ends.
+        startPending = true;
+        WakeAllConditionVariable(&wakeUp);
+        return true;
+    }
+    if (!EnsureCompletionThread())
+        return false;
+    DWORD id = 0;
+    // 1000 bytes is the initial commitment only; without
+    // STACK_SIZE_PARAM_IS_A_RESERVATION the reserve stays the program's
+    // default, which the modal purchase dialog on this thread needs.
+    HANDLE h = CreateThread(nullptr, 1000, PlaybackThreadMain, this, 0, &id);
+    if (h == nullptr)
+        return false;
+    threadHandle.Reset(h);
+    threadId = id;
+    threadRunning = true;
+    ++counters.threadsCreated;
+    return true;
+}
+
+void AudioPlayer::RequestStop()
+{
+    stopRequested = 1;
+    waitingForDrain = 0;
+}
+
+void AudioPlayer::SetCurrentSegment(const AudioSegment& segment)
+{
+    CurrentSlot().segment.Assign(segment);
+    CurrentSlot().segmentSerial = ++serialCounter;
+}
+
+bool AudioPlayer::IsIdle()
+{
+    {
+        LockGuard guard(startLock);
+        if (threadRunning)
+            return false;
+    }
+    LockGuard guard(playbackLock);
+    return !AnySlotBusy() && !device.IsOpen();
+}
+
+bool AudioPlayer::AnySlotBusy() const
+{
+    for (const BufferSlot& s : slots) {
+        if (s.busy != 0)
+            return true;
+    }
+    return false;
+}
+
+void AudioPlayer::MarkSlotQueued()
+{
+    CurrentSlot().busy = 1;
+    currentSlot = (currentSlot + 1) % 4;
+}
+
+void AudioPlayer::ReleaseBuffer(uint32_t i)
+{
+    BufferSlot& s = slots[i];
+    waveOutUnprepareHeader(s.device, &s.header, sizeof(WAVEHDR));
+    s.FreeData();
+    s.busy = 0;
+}
+
+void AudioPlayer::InheritPreviousSlot()
+{
+    BufferSlot& prev = PreviousSlot();
+    CurrentSlot().segment.Assign(prev.segment);
+    CurrentSlot().segmentSerial = prev.segmentSerial;
+    CurrentSlot().device = prev.device;
+}
+
+bool AudioPlayer::ShouldStop(uint32_t generation) const
+{
+    return stopRequested != 0 || startGeneration != generation;
+}
+
+DWORD WINAPI AudioPlayer::PlaybackThreadMain(LPVOID player)
+{
+    static_cast<AudioPlayer*>(player)->RunPlayback();
+    return 0;
+}
+
+void AudioPlayer::RunPlayback()
+{
+    RaisePeak(counters.peakThreadsRunning, ++counters.threadsRunning);
+    uint32_t generation;
+    {
+        LockGuard guard(startLock);
+        generation = startGeneration;
+    }
+    PlayOneStart(generation);
+
+    LockGuard guard(startLock);
+    --counters.threadsRunning;
+    threadRunning = false;
+    if (startPending && !shuttingDown) {
+        // A start came while this thread ran: it begins on its own thread now
+        // that this one no longer touches the player.
+        startPending = false;
+        DWORD id = 0;
+        HANDLE h = CreateThread(nullptr, 1000, PlaybackThreadMain, this, 0, &id);
+        if (h != nullptr) {
+            threadHandle.Reset(h);
+            threadId = id;
+            threadRunning = true;
+            ++counters.threadsCreated;
+        }
+    }
+}
+
+void AudioPlayer::PlayOneStart(uint32_t generation)
+{
+    {
+        // Buffers of an earlier start play out before this start reuses the
+        // slots; their device is closed once they are back.
+        LockGuard guard(playbackLock);
+        WaitLocked([this] { return AnySlotBusy(); }, generation, true);
+        if (!AnySlotBusy())
+            CloseDeviceLocked();
+        startOwed = false;
+        announcedSerial = 0;
+        segmentChunksQueued = 0;
+    }
+    if (!ShouldStop(generation)) {
+        currentSlot = 0;
+        openTrack.FreeName();
+        trackFile.Close();
+        bool first = true;
+        bool ok = true;
+        uint8_t r = LoadFirstSegment();
+        while (r == 1 && !ShouldStop(generation) && ok) {
+            TrackOpen opened = OpenSegmentTrack(generation);
+            if (opened == TrackOpen::Stopped)
+                break;
+            ok = opened == TrackOpen::Opened;
+            if (ok) {
+                if (first) {
+                    LockGuard guard(playbackLock);
+                    lastStartedSerial = CurrentSlot().segmentSerial;
+                    OnSegmentStarted(CurrentSlot().segment.FragmentId());
+                    first = false;
+                }
+                StreamSegment(generation);
+            } else {
+                OnTrackMissing();
+            }
+            if (ok) {
+                // The completion handler may still read the id of the
+                // segment in this slot.
+                LockGuard guard(playbackLock);
+                WaitLocked([this] { return IsCurrentSlotBusy(); }, generation, true);
+            }
+            if (ok && !ShouldStop(generation))
+                r = LoadNextSegment();
+        }
+    }
+    LockGuard guard(playbackLock);
+    FreeSlotSegments();
+    deviceRetired = true;
+    if (!AnySlotBusy())
+        CloseDeviceLocked();
+}
+
+AudioPlayer::TrackOpen AudioPlayer::OpenSegmentTrack(uint32_t generation)
+{
+    const TrackNameUnit* cur = CurrentSlot().segment.TrackName();
+    if (trackFile.IsOpen() && device.IsOpen() && SameTrackName(cur, openTrack.TrackName())) {
+        CurrentSlot().device = device.Get();
+        return TrackOpen::Opened;
+    }
+    trackFile.Close();
+    openTrack.FreeName();
+    {
+        // The old track's buffers all play before its device is given up;
+        // the segment waiting in the current slot is reported as started
+        // when the last of them comes back.
+        LockGuard guard(playbackLock);
+        if (AnySlotBusy()) {
+            waitingForDrain = 1;
+            announcedSerial = CurrentSlot().segmentSerial;
+            WaitLocked([this] { return AnySlotBusy(); }, generation, true);
+            waitingForDrain = 0;
+            announcedSerial = 0;
+        }
+        if (!AnySlotBusy())
+            CloseDeviceLocked();
+    }
+    if (ShouldStop(generation)) {
+        // A stop during the drain: the segment reported as started with the
+        // old track's last buffer never plays, so it ends here too.
+        LockGuard guard(playbackLock);
+        uint32_t serial = CurrentSlot().segmentSerial;
+        if (lastStartedSerial == serial && lastFinishedSerial != serial) {
+            lastFinishedSerial = serial;
+            if (!detached)
+                OnSegmentFinished(CurrentSlot().segment.FragmentId());
+        }
+        return TrackOpen::Stopped;
+    }
+    return OpenTrack() ? TrackOpen::Opened : TrackOpen::Missing;
+}
+
+bool AudioPlayer::OpenTrack()
+{
+    BufferSlot& slot = CurrentSlot();
+    TrackNameUnit* name = slot.segment.trackName;
+    if (name == nullptr || name[0] == 0)
+        return false;
+#ifdef UNICODE
+    HMMIO file = mmioOpenW(name, nullptr, MMIO_READ | MMIO_ALLOCBUF);
+#else
+    HMMIO file = mmioOpenA(name, nullptr, MMIO_READ | MMIO_ALLOCBUF);
+#endif
+    if (file == nullptr)
+        return false;
+    trackFile.Reset(file);
+
+    MMCKINFO riff;
+    ZeroMemory(&riff, sizeof(riff));
+    riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
+    if (mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR)
+        return false;
+
+    MMCKINFO fmt;
+    ZeroMemory(&fmt, sizeof(fmt));
+    fmt.ckid = mmioFOURCC('f', 'm', 't', ' ');
+    if (mmioDescend(file, &fmt, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR)
+        return false;
+    // A PCM record has 16 bytes; anything shorter is no format at all.
+    if (fmt.cksize < 16)
+        return false;
+    WAVEFORMATEX format;
+    ZeroMemory(&format, sizeof(format));
+    LONG want = fmt.cksize < sizeof(WAVEFORMATEX) ? static_cast<LONG>(fmt.cksize) : static_cast<LONG>(sizeof(format));
+    if (mmioRead(file, reinterpret_cast<HPSTR>(&format), want) != want)
+        return false;
+    mmioAscend(file, &fmt, 0);
+    if (!IsPlayablePcm(format))
+        return false;
+    // PCM carries no extra format bytes; a size field read from a longer
+    // chunk must not make the device read past the record.
+    format.cbSize = 0;
+    waveFormat = format;
+
+    MMCKINFO data;
+    ZeroMemory(&data, sizeof(data));
+    data.ckid = mmioFOURCC('d', 'a', 't', 'a');
+    if (mmioDescend(file, &data, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR)
+        return false;
+    dataSize = data.cksize;
+    dataOffset = data.dwDataOffset;
+    // A "data" size that runs past the end of the file plays what is there.
+    LONG fileEnd = mmioSeek(file, 0, SEEK_END);
+    if (fileEnd < 0 || static_cast<uint32_t>(fileEnd) < dataOffset)
+        return false;
+    if (static_cast<uint32_t>(fileEnd) - dataOffset < dataSize)
+        dataSize = static_cast<uint32_t>(fileEnd) - dataOffset;
+    ComputeTrackDuration(dataSize, waveFormat);
+
+    HWAVEOUT h = nullptr;
+    if (waveOutOpen(&h, WAVE_MAPPER, &waveFormat, reinterpret_cast<DWORD_PTR>(&WaveOutCallback),
+                    reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION) != MMSYSERR_NOERROR)
+        return false;
+    {
+        LockGuard guard(playbackLock);
+        device.Adopt(h);
+        deviceRetired = false;
+        ++counters.devicesOpened;
+        RaisePeak(counters.peakDevicesOpen, ++counters.devicesOpen);
+    }
+    slot.device = h;
+    openTrack.Assign(slot.segment);
+    return true;
+}
+
+void AudioPlayer::ComputeTrackDuration(uint32_t size, const WAVEFORMATEX& format)
+{
+    lastTrackDuration.FromMilliseconds(TrackDurationMs(size, format.nAvgBytesPerSec));
+    TraceStream trace;
+    trace.AppendString("File duration ");
+    WriteTrackTime(trace, lastTrackDuration).EndLine();
+    TraceStream::Flush(trace);
+}
+
+void AudioPlayer::ComputeByteRange()
+{
+    const AudioSegment& s = CurrentSlot().segment;
+    ByteRange r = ::ComputeByteRange(waveFormat.nAvgBytesPerSec, waveFormat.nBlockAlign, s.StartMilliseconds(),
+                                   s.EndMilliseconds(), dataSize);
+    segmentStart = r.start;
+    segmentEnd = r.end;
+    readPosition = segmentStart;
+}
+
+uint32_t AudioPlayer::AllocateChunk()
+{
+    uint32_t size = ChunkSize(segmentEnd - readPosition);
+    BufferSlot& slot = CurrentSlot();
+    slot.FreeData();
+    slot.header.lpData = new (std::nothrow) char[size];
+    if (slot.header.lpData == nullptr)
+        return 0;
+    readPosition += size;
+    return size;
+}
+
+int AudioPlayer::ReadChunk()
+{
+    uint32_t size = AllocateChunk();
+    if (size == 0)
+        return -1;
+    BufferSlot& slot = CurrentSlot();
+    LockGuard guard(playbackLock);
+    slot.device = device.Get();
+    bool queuedOk = false;
+    if (mmioRead(trackFile.Get(), slot.header.lpData, static_cast<LONG>(size)) == static_cast<LONG>(size)) {
+        char* data = slot.header.lpData;
+        slot.ResetHeader();
+        slot.header.lpData = data;
+        slot.header.dwBufferLength = size;
+        slot.header.dwBytesRecorded = 0;
+        slot.header.dwLoops = 1;
+        slot.header.dwUser = currentSlot;
+        slot.header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
+        if (waveOutPrepareHeader(slot.device, &slot.header, sizeof(WAVEHDR)) == MMSYSERR_NOERROR) {
+            slot.lastOfSegment = IsSegmentRead() ? 1 : 0;
+            // Marked busy before the device sees it, so that its completion
+            // never finds the slot unmarked.
+            slot.busy = 1;
+            if (waveOutWrite(slot.device, &slot.header, sizeof(WAVEHDR)) == MMSYSERR_NOERROR) {
+                queuedOk = true;
+            } else {
+                slot.busy = 0;
+                waveOutUnprepareHeader(slot.device, &slot.header, sizeof(WAVEHDR));
+            }
+        }
+    }
+    if (!queuedOk) {
+        slot.FreeData();
+        slot.lastOfSegment = 0;
+        return -1;
+    }
+    ++segmentChunksQueued;
+    lastQueuedSlot = currentSlot;
+    if (startOwed) {
+        // The segment before ended while nothing of this one was queued yet.
+        startOwed = false;
+        lastStartedSerial = slot.segmentSerial;
+        if (!detached)
+            OnSegmentStarted(slot.segment.FragmentId());
+    }
+    int last = slot.lastOfSegment;
+    currentSlot = (currentSlot + 1) % 4;
+    return last;
+}
+
+void AudioPlayer::StreamSegment(uint32_t generation)
+{
+    ComputeByteRange();
+    mmioSeek(trackFile.Get(), static_cast<LONG>(dataOffset + segmentStart), SEEK_SET);
+    {
+        LockGuard guard(playbackLock);
+        segmentChunksQueued = 0;
+        streamSerial = CurrentSlot().segmentSerial;
+    }
+    bool first = true;
+    while (!ShouldStop(generation) && !IsSegmentRead()) {
+        {
+            LockGuard guard(playbackLock);
+            if (IsCurrentSlotBusy()) {
+                WaitLocked([this] { return IsCurrentSlotBusy(); }, generation, true);
+                continue;
+            }
+        }
+        if (!first)
+            InheritPreviousSlot();
+        first = false;
+        int last = ReadChunk();
+        if (last < 0) {
+            // A short read means the track ends early, and a failed buffer
+            // would fail again: the rest of this segment is dropped.
+            readPosition = segmentEnd;
+            break;
+        }
+        if (last == 1)
+            break;
+    }
+    LockGuard guard(playbackLock);
+    EndSegmentLocked();
+}
+
+void AudioPlayer::EndSegmentLocked()
+{
+    if (segmentChunksQueued > 0 && slots[lastQueuedSlot].lastOfSegment != 0)
+        return; // its last buffer reports when it comes back
+    if (segmentChunksQueued > 0 && slots[lastQueuedSlot].busy != 0) {
+        // Cut short by a stop or a failed chunk: the newest buffer queued
+        // ends the segment.
+        slots[lastQueuedSlot].lastOfSegment = 1;
+        return;
+    }
+    // Nothing of the segment is still queued. If it was reported as started,
+    // it ends here, and the next segment to queue a buffer is the one that
+    // starts.
+    if (lastStartedSerial == streamSerial && lastFinishedSerial != streamSerial) {
+        lastFinishedSerial = streamSerial;
+        startOwed = true;
+        if (!detached)
+            OnSegmentFinished(CurrentSlot().segment.FragmentId());
+    }
+}
+
+void AudioPlayer::FreeSlotSegments()
+{
+    for (BufferSlot& s : slots)
+        s.segment.FreeName();
+}
+
+template <typename Condition>
+void AudioPlayer::WaitLocked(Condition stillWaiting, uint32_t generation, bool stopEndsWait)
+{
+    while (stillWaiting() && !(stopEndsWait && ShouldStop(generation))) {
+        threadSuspended = 1;
+        if (playbackLock.section != nullptr) {
+            SleepConditionVariableCS(&wakeUp, playbackLock.section, INFINITE);
+        } else {
+            // Without a working lock there is nothing to sleep on.
+            Sleep(5);
+        }
+        threadSuspended = 0;
+    }
+}
+
+void AudioPlayer::CloseDeviceLocked()
+{
+    if (device.Close())
+        --counters.devicesOpen;
+    for (BufferSlot& s : slots)
+        s.device = nullptr;
+}
+
+void CALLBACK AudioPlayer::WaveOutCallback(HWAVEOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR)
+{
+    // The driver forbids calling wave-out or window functions here: the
+    // buffer goes to the completion thread.
+    if (message != WOM_DONE)
+        return;
+    AudioPlayer* player = reinterpret_cast<AudioPlayer*>(instance);
+    const WAVEHDR* header = reinterpret_cast<const WAVEHDR*>(param1);
+    player->QueueCompletion(static_cast<uint32_t>(header->dwUser));
+}
+
+void AudioPlayer::QueueCompletion(uint32_t slotIndex)
+{
+    {
+        LockGuard guard(queueLock);
+        // At most four buffers are out at once, so the queue never fills.
+        if (queueCount < 16) {
+            queued[(queueHead + queueCount) % 16] = slotIndex;
+            ++queueCount;
+        }
+    }
+    SetEvent(completionEvent.Get());
+}
+
+bool AudioPlayer::EnsureCompletionThread()
+{
+    if (completionThread.Get() != nullptr)
+        return true;
+    if (completionEvent.Get() == nullptr)
+        completionEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (completionEvent.Get() == nullptr)
+        return false;
+    completionThread.Reset(CreateThread(nullptr, 0, CompletionThreadMain, this, 0, nullptr));
+    return completionThread.Get() != nullptr;
+}
+
+DWORD WINAPI AudioPlayer::CompletionThreadMain(LPVOID player)
+{
+    static_cast<AudioPlayer*>(player)->RunCompletions();
+    return 0;
+}
+
+void AudioPlayer::RunCompletions()
+{
+    for (;;) {
+        WaitForSingleObject(completionEvent.Get(), INFINITE);
+        for (;;) {
+            uint32_t index;
+            {
+                LockGuard guard(queueLock);
+                if (queueCount == 0)
+                    break;
+                index = queued[queueHead];
+                queueHead = (queueHead + 1) % 16;
+                --queueCount;
+            }
+            if (index < 4)
+                OnBufferDone(&slots[index].header);
+        }
+        if (completionQuit)
+            return;
+    }
+}
+
+void AudioPlayer::OnBufferDone(WAVEHDR* header)
+{
+    LockGuard guard(playbackLock);
+    uint32_t i = static_cast<uint32_t>(header->dwUser);
+    if (i > 3 || slots[i].busy == 0)
+        return;
+    BufferSlot& slot = slots[i];
+    ReleaseBuffer(i);
+    if (slot.lastOfSegment != 0) {
+        lastFinishedSerial = slot.segmentSerial;
+        if (!detached)
+            OnSegmentFinished(slot.segment.FragmentId());
+        // The segment that starts is the one whose buffer follows in the
+        // ring; at a track change, the one waiting for the drain. When the
+        // playback thread has queued nothing after this buffer yet, the next
+        // buffer it queues reports the start.
+        BufferSlot& next = NextSlot(i);
+        if (next.busy != 0) {
+            lastStartedSerial = next.segmentSerial;
+            if (!detached)
+                OnSegmentStarted(next.segment.FragmentId());
+        } else if (announcedSerial != 0 && CurrentSlot().segmentSerial == announcedSerial) {
+            lastStartedSerial = announcedSerial;
+            announcedSerial = 0;
+            if (!detached)
+                OnSegmentStarted(CurrentSlot().segment.FragmentId());
+        } else {
+            startOwed = true;
+        }
+    }
+    if (threadSuspended != 0) {
+        if (waitingForDrain == 0) {
+            WakeAllConditionVariable(&wakeUp);
+        } else if (NextSlot(i).busy == 0) {
+            waitingForDrain = 0;
+            WakeAllConditionVariable(&wakeUp);
+        }
+    }
+    if (deviceRetired && !AnySlotBusy())
+        CloseDeviceLocked();
+}
+
+void AudioPlayer::ShutDown()
+{
+    {
+        LockGuard guard(startLock);
+        if (shuttingDown)
+            return;
+        shuttingDown = true;
+        startPending = false;
+        stopRequested = 1;
+        ++startGeneration;
+    }
+    WakeAllConditionVariable(&wakeUp);
+    for (;;) {
+        HANDLE h = nullptr;
+        {
+            LockGuard guard(startLock);
+            if (!threadRunning)
+                break;
+            DuplicateHandle(GetCurrentProcess(), threadHandle.Get(), GetCurrentProcess(), &h, SYNCHRONIZE, FALSE,
+                            0);
+        }
+        if (h == nullptr) {
+            Sleep(10);
+            continue;
+        }
+        WaitForSingleObject(h, INFINITE);
+        CloseHandle(h);
+    }
+    {
+        LockGuard guard(playbackLock);
+        if (device.IsOpen())
+            waveOutReset(device.Get());
+    }
+    // The reset hands every buffer back; give the completion thread a bounded
+    // time to release them before the device goes.
+    for (int tries = 0; tries < 500; ++tries) {
+        {
+            LockGuard guard(playbackLock);
+            if (!AnySlotBusy())
+                break;
+        }
+        Sleep(10);
+    }
+    {
+        LockGuard guard(playbackLock);
+        if (!AnySlotBusy())
+            CloseDeviceLocked();
+    }
+    if (completionThread.Get() != nullptr) {
+        completionQuit = true;
+        SetEvent(completionEvent.Get());
+        WaitForSingleObject(completionThread.Get(), INFINITE);
+        completionThread.Reset();
+    }
+    trackFile.Close();
+}

@@ -1,0 +1,118 @@
+#include "audio/AudioPlayer.h"
+
+#include <gtest/gtest.h>
+
+#include "AudioFixture.h"
+#include "audio/PlaybackController.h"
+
+namespace {
+
+class PlayerTest : public TrackFolderTest {
+protected:
+    // Plays fragment 0 (0 to endMs of track) through a fresh controller and
+    // returns what the owner heard.
+    std::string PlayOne(const char* track, uint32_t endMs, PlaybackCounters* counts = nullptr)
+    {
+        RecordingOwner owner;
+        owner.AddRow(track, 0, endMs);
+        owner.BuildTable();
+        PlaybackController player(&owner);
+        player.PlayFrom(0);
+        bool idle = WaitIdle(player);
+        EXPECT_TRUE(idle) << track;
+        if (counts != nullptr) {
+            counts->devicesOpened = player.counters.devicesOpened.load();
+            counts->devicesOpen = player.counters.devicesOpen.load();
+        }
+        return owner.Trace();
+    }
+};
+
+TEST_F(PlayerTest, PlaysEveryPcmLayout)
+{
+    struct {
+        uint16_t channels;
+        uint32_t rate;
+        uint16_t bits;
+    } layouts[] = {
+        {1, 8000, 8}, {2, 8000, 8}, {1, 11025, 16}, {2, 22050, 8}, {1, 44100, 16}, {2, 44100, 16},
+    };
+    for (const auto& l : layouts) {
+        WavLayout w;
+        w.channels = l.channels;
+        w.samplesPerSec = l.rate;
+        w.bitsPerSample = l.bits;
+        w.milliseconds = 700;
+        WriteWav("t.wav", w);
+        PlaybackCounters counts;
+        EXPECT_EQ(PlayOne("t.wav", 650, &counts), "H0 U0 ") << l.channels << "x" << l.rate << "x" << l.bits;
+        EXPECT_EQ(counts.devicesOpened, 1);
+        EXPECT_EQ(counts.devicesOpen, 0);
+    }
+}
+
+struct BadTrack {
+    const char* what;
+    WavLayout layout;
+    const char* expected; // what the owner hears
+};
+
+WavLayout Layout(void (*change)(WavLayout&))
+{
+    WavLayout w;
+    w.milliseconds = 400;
+    change(w);
+    return w;
+}
+
+TEST_F(PlayerTest, NonsenseTracksAreSkippedOrPlayedAsFarAsTheyAreValid)
+{
+    const BadTrack cases[] = {
+        {"byte rate below 1000", Layout([](WavLayout& w) { w.samplesPerSec = 400; w.bitsPerSample = 8; }), "P "},
+        {"byte rate that does not match the frame", Layout([](WavLayout& w) { w.avgBytesOverride = 999; }), "P "},
+        {"no channels", Layout([](WavLayout& w) { w.channels = 0; w.avgBytesOverride = 44100; }), "P "},
+        {"compressed format", Layout([](WavLayout& w) { w.formatTag = 2; w.fmtExtraBytes = 34; }), "P "},
+        {"no data chunk", Layout([](WavLayout& w) { w.writeData = false; }), "P "},
+        {"format record with extra bytes", Layout([](WavLayout& w) { w.fmtExtraBytes = 22; }), "H0 U0 "},
+        {"format record with a zero size field", Layout([](WavLayout& w) { w.fmtExtraBytes = 2; }), "H0 U0 "},
+        {"data size past the end of the file", Layout([](WavLayout& w) { w.dataSizeFieldDelta = 1000000; }),
+         "H0 U0 "},
+        {"data size far past the end of the file",
+         Layout([](WavLayout& w) { w.dataSizeFieldDelta = 0x7FFFFFFF; }), "H0 U0 "},
+        {"odd data size, 16 bits", Layout([](WavLayout& w) { w.dataBytesOverride = 17641; }), "H0 U0 "},
+        {"odd data size, 8 bits",
+         Layout([](WavLayout& w) { w.bitsPerSample = 8; w.dataBytesOverride = 8821; }), "H0 U0 "},
+    };
+    for (const BadTrack& c : cases) {
+        WriteWav("bad.wav", c.layout);
+        PlaybackCounters counts;
+        EXPECT_EQ(PlayOne("bad.wav", 400, &counts), c.expected) << c.what;
+        EXPECT_EQ(counts.devicesOpen, 0) << c.what;
+    }
+}
+
+TEST_F(PlayerTest, FilesThatAreNoTracksAreMissing)
+{
+    WriteFileBytes("empty.wav", "");
+    WriteFileBytes("text.wav", "this is not a RIFF file at all, only some text");
+    std::string shortFmt = WavBytes(WavLayout());
+    shortFmt[16] = 8; // "fmt " chunk of 8 bytes
+    WriteFileBytes("shortfmt.wav", shortFmt);
+    std::string truncated = WavBytes(WavLayout()).substr(0, 30);
+    WriteFileBytes("cut.wav", truncated);
+    CreateDirectoryA("folder.wav", nullptr);
+    for (const char* name : {"empty.wav", "text.wav", "shortfmt.wav", "cut.wav", "folder.wav", "absent.wav"})
+        EXPECT_EQ(PlayOne(name, 400), "P ") << name;
+}
+
+TEST_F(PlayerTest, LongStretchIsStreamedThroughTheRingInOrder)
+{
+    WavLayout w; // 44100 bytes per second for 5 s: 220500 bytes, 21 chunks
+    w.milliseconds = 5000;
+    WriteWav("long.wav", w);
+    PlaybackCounters counts;
+    EXPECT_EQ(PlayOne("long.wav", 5000, &counts), "H0 U0 ");
+    EXPECT_EQ(counts.devicesOpened, 1);
+}
+
+} // namespace

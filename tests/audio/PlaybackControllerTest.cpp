@@ -1,0 +1,274 @@
+#include "audio/PlaybackController.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "AudioFixture.h"
+
+namespace {
+
+class ControllerTest : public TrackFolderTest {
+protected:
+    void SetUp() override
+    {
+        TrackFolderTest::SetUp();
+        WavLayout a; // 16-bit mono, 22050 Hz: 44100 bytes per second
+        a.milliseconds = 3000;
+        WriteWav("ta.wav", a);
+        WavLayout b; // 8-bit stereo, 8000 Hz: 16000 bytes per second
+        b.channels = 2;
+        b.bitsPerSample = 8;
+        b.samplesPerSec = 8000;
+        b.milliseconds = 2000;
+        WriteWav("tb.wav", b);
+    }
+
+    // Fragments in two tracks with a plain gap, touching rows (a 2-byte gap
+    // and an empty one), an overlap, a track change, equal times and a last
+    // row.
+    void AddStandardRows()
+    {
+        owner.AddRow("ta.wav", 0, 500);
+        owner.AddRow("ta.wav", 600, 1010);
+        owner.AddRow("ta.wav", 1010, 1400);
+        owner.AddRow("ta.wav", 1300, 2000);
+        owner.AddRow("tb.wav", 100, 700);
+        owner.AddRow("tb.wav", 700, 700);
+        owner.AddRow("tb.wav", 800, 1200);
+        owner.BuildTable();
+    }
+
+    bool WaitForEvents(size_t n, DWORD timeoutMs = 20000)
+    {
+        DWORD start = GetTickCount();
+        while (owner.Events().size() < n) {
+            if (GetTickCount() - start > timeoutMs)
+                return false;
+            Sleep(1);
+        }
+        return true;
+    }
+
+    RecordingOwner owner;
+};
+
+TEST_F(ControllerTest, ReportsEachFragmentOnceInOrderAcrossTwoTracks)
+{
+    AddStandardRows();
+    PlaybackController player(&owner);
+    player.PlayFrom(0);
+    ASSERT_TRUE(WaitIdle(player));
+    // Gaps are never reported; the empty fragment 5 queues nothing and is
+    // never highlighted.
+    EXPECT_EQ(owner.Trace(), "H0 U0 H1 U1 H2 U2 H3 U3 H4 U4 H6 U6 ");
+    std::vector<OwnerEvent> events = owner.Events();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events[0].thread, player.threadId) << "the first start comes from the playback thread";
+    // One device per track, each closed once its buffers were back.
+    EXPECT_EQ(player.counters.devicesOpened, 2);
+    EXPECT_EQ(player.counters.devicesOpen, 0);
+    EXPECT_EQ(player.counters.peakDevicesOpen, 1);
+}
+
+TEST_F(ControllerTest, TrackEndTimeIsTheOpenedTrackAtWholeSeconds)
+{
+    AddStandardRows();
+    PlaybackController player(&owner);
+    player.PlayFrom(6);
+    ASSERT_TRUE(WaitIdle(player));
+    EXPECT_EQ(GetLastTrackDuration().ToMilliseconds(), 2000u); // 32000 bytes at 16 per ms
+    player.PlayFrom(0);
+    ASSERT_TRUE(WaitForEvents(3));
+    player.RequestStop();
+    ASSERT_TRUE(WaitIdle(player));
+    // 132300 bytes at 44 bytes per millisecond: 3006 ms.
+    EXPECT_EQ(GetLastTrackDuration().ToMilliseconds(), 3006u);
+    EXPECT_EQ(player.TrackEndTime().ToMilliseconds(), 3000u);
+}
+
+TEST_F(ControllerTest, GapRules)
+{
+    owner.AddRow("ta.wav", 0, 500);
+    owner.AddRow("ta.wav", 400, 900);  // overlaps: gap ends before it starts
+    owner.AddRow("TA.wav", 950, 990);  // differs in case only: another track
+    owner.BuildTable();
+    PlaybackController player(&owner);
+    SyncFragment gap;
+    player.currentFragment = 0;
+    EXPECT_EQ(player.BuildGapSegment(gap), 1);
+    EXPECT_EQ(gap.Start().ToMilliseconds(), 500u);
+    EXPECT_EQ(gap.End().ToMilliseconds(), 400u);
+    EXPECT_EQ(FragmentSegment(gap, player.currentFragment).FragmentId(), -1);
+
+    lastTrackDuration.Set(0, 1, 1, 890);
+    EXPECT_EQ(player.BuildGapSegment(gap), 1);
+    EXPECT_EQ(gap.End().ToMilliseconds(), 61000u) << "runs to the end of the track at whole seconds";
+
+    EXPECT_EQ(player.BuildGapSegment(gap), 0) << "no row after the last";
+    EXPECT_EQ(player.currentFragment, 3);
+}
+
+TEST_F(ControllerTest, LastFragmentPlaysAloneThenEnds)
+{
+    AddStandardRows();
+    PlaybackController player(&owner);
+    player.PlayFrom(6);
+    ASSERT_TRUE(WaitIdle(player));
+    EXPECT_EQ(owner.Trace(), "H6 U6 ");
+}
+
+TEST_F(ControllerTest, EveryStartOpensItsTrackAfresh)
+{
+    AddStandardRows();
+    PlaybackController player(&owner);
+    for (int k = 0; k < 3; ++k) {
+        player.PlayFrom(6);
+        ASSERT_TRUE(WaitIdle(player));
+    }
+    EXPECT_EQ(player.counters.devicesOpened, 3);
+    EXPECT_EQ(player.counters.devicesOpen, 0);
+    EXPECT_EQ(owner.Trace(), "H6 U6 H6 U6 H6 U6 ");
+}
+
+TEST_F(ControllerTest, MissingFirstTrackOpensTheDialogOnceAndEnds)
+{
+    owner.AddRow("nope.wav", 0, 500);
+    owner.AddRow("ta.wav", 600, 900);
+    owner.BuildTable();
+    PlaybackController player(&owner);
+    player.PlayFrom(0);
+    ASSERT_TRUE(WaitIdle(player));
+    EXPECT_EQ(owner.Trace(), "P ");
+    EXPECT_EQ(player.counters.devicesOpened, 0);
+    // The dialog's modal loop needs the usual stack reserve.
+    EXPECT_GE(owner.stackReserve, 1024u * 1024u);
+}
+
+TEST_F(ControllerTest, OutOfRangeStartIsAMissingTrack)
+{
+    AddStandardRows();
+    PlaybackController player(&owner);
+    player.PlayFrom(7);
+    ASSERT_TRUE(WaitIdle(player));
+    EXPECT_EQ(owner.Trace(), "P ");
+}
+
+TEST_F(ControllerTest, MissingLaterTrackComesAfterTheOldTrackDrained)
+{
+    owner.AddRow("ta.wav", 0, 300);
+    owner.AddRow("nope.wav", 0, 300);
+    owner.AddRow("ta.wav", 600, 900);
+    owner.BuildTable();
+    PlaybackController player(&owner);
+    player.PlayFrom(0);
+    ASSERT_TRUE(WaitIdle(player));
+    // The next fragment is announced with the old track's last buffer, just
+    // before its own track turns out to be missing.
+    EXPECT_EQ(owner.Trace(), "H0 U0 H1 P ");
+    EXPECT_EQ(player.counters.devicesOpen, 0);
+}
+
+TEST_F(ControllerTest, StopLetsQueuedBuffersPlayAndEndsTheFragment)
+{
+    owner.AddRow("ta.wav", 0, 3000);
+    owner.AddRow("ta.wav", 3000, 3000);
+    owner.BuildTable();
+    PlaybackController player(&owner);
+    player.PlayFrom(0);
+    ASSERT_TRUE(WaitForEvents(1));
+    player.RequestStop();
+    ASSERT_TRUE(WaitIdle(player));
+    EXPECT_EQ(owner.Trace(), "H0 U0 ");
+    EXPECT_EQ(player.counters.devicesOpen, 0);
+}
+
+TEST_F(ControllerTest, StartDuringPurchaseDialogWaitsWithoutBlockingTheCaller)
+{
+    owner.AddRow("nope.wav", 0, 500);
+    owner.AddRow("ta.wav", 600, 900);
+    owner.BuildTable();
+    owner.dialogGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    PlaybackController player(&owner);
+    player.PlayFrom(0);
+    ASSERT_EQ(WaitForSingleObject(owner.dialogShown, 20000), WAIT_OBJECT_0);
+
+    DWORD before = GetTickCount();
+    player.PlayFrom(1);
+    EXPECT_LT(GetTickCount() - before, 500u) << "the caller must not wait for the dialog";
+    Sleep(200);
+    EXPECT_EQ(owner.Trace(), "P ") << "the new start must wait for the old thread";
+
+    SetEvent(owner.dialogGate);
+    ASSERT_TRUE(WaitIdle(player));
+    EXPECT_EQ(owner.Trace(), "P H1 U1 ");
+    EXPECT_EQ(player.counters.threadsCreated, 2);
+    EXPECT_EQ(player.counters.peakThreadsRunning, 1);
+}
+
+TEST_F(ControllerTest, StartWhileStoppedNarrationDrains)
+{
+    AddStandardRows();
+    PlaybackController player(&owner);
+    player.PlayFrom(3);
+    ASSERT_TRUE(WaitForEvents(1));
+    player.RequestStop();
+    player.PlayFrom(6);
+    ASSERT_TRUE(WaitIdle(player));
+    // The old narration's buffers come back and report before the new start
+    // reports anything.
+    EXPECT_EQ(owner.Trace(), "H3 U3 H6 U6 ");
+    EXPECT_EQ(player.counters.peakThreadsRunning, 1);
+    EXPECT_EQ(player.counters.peakDevicesOpen, 1);
+    EXPECT_EQ(player.counters.devicesOpen, 0);
+}
+
+TEST_F(ControllerTest, RapidStartsAndStopsLeaveNothingBehind)
+{
+    AddStandardRows();
+    PlaybackController player(&owner);
+    std::mt19937 random(20240611);
+    // Warm up once, so that the completion thread and the device driver's own
+    // threads exist before handles are counted.
+    player.PlayFrom(6);
+    ASSERT_TRUE(WaitIdle(player));
+    DWORD handlesBefore = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
+
+    for (int cycle = 0; cycle < 500; ++cycle) {
+        player.PlayFrom(static_cast<int32_t>(random() % 8)); // 7 is out of range
+        Sleep(random() % 4);
+        player.RequestStop();
+        if (random() % 3 == 0)
+            Sleep(random() % 3);
+    }
+    ASSERT_TRUE(WaitIdle(player, 120000));
+
+    DWORD handlesAfter = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
+    EXPECT_LE(handlesAfter, handlesBefore + 2);
+    EXPECT_EQ(player.counters.devicesOpen, 0);
+    EXPECT_LE(player.counters.peakDevicesOpen, 1);
+    EXPECT_EQ(player.counters.peakThreadsRunning, 1);
+
+    // Every highlighted fragment ended before the next one started.
+    std::vector<OwnerEvent> events = owner.Events();
+    int32_t lit = -1;
+    for (size_t k = 0; k < events.size(); ++k) {
+        const OwnerEvent& e = events[k];
+        if (e.kind == 'H') {
+            ASSERT_EQ(lit, -1) << "event " << k << " of " << owner.Trace();
+            lit = e.id;
+        } else if (e.kind == 'U') {
+            ASSERT_EQ(lit, e.id) << "event " << k << " of " << owner.Trace();
+            lit = -1;
+        }
+    }
+    EXPECT_EQ(lit, -1);
+    printf("stress: %d devices opened, %d open at the end, peak %d open; %d threads made, peak %d running\n",
+           player.counters.devicesOpened.load(), player.counters.devicesOpen.load(),
+           player.counters.peakDevicesOpen.load(), player.counters.threadsCreated.load(),
+           player.counters.peakThreadsRunning.load());
+}
+
+} // namespace
