@@ -58,7 +58,7 @@ class WordMaker:
         self.sentence_start = True
         self.words_in_sentence = 0
 
-    def _lengths(self, m, dash):
+    def _lengths(self, m, dash, final):
         rng = self.rng
         while True:
             out, rem = [], m
@@ -70,7 +70,7 @@ class WordMaker:
                 w = rng.choices(choices, weights=[LENGTH_WEIGHTS[c] for c in choices])[0]
                 out.append(w)
                 rem -= w + 1
-            if not dash or out[-1] >= 3:
+            if (not dash or out[-1] >= 3) and (not final or out[-1] >= 2 or m < 2):
                 return out
 
     def _word(self, n):
@@ -92,7 +92,7 @@ class WordMaker:
         word ends in "--" (the next row goes on right after it). With final the
         last word closes the paragraph's sentence."""
         rng = self.rng
-        lengths = self._lengths(m, dash)
+        lengths = self._lengths(m, dash, final)
         parts = []
         for k, n in enumerate(lengths):
             last = k == len(lengths) - 1
