@@ -118,28 +118,8 @@ TEST_F(RegionGrid, TwoLinesApartLeaveTheSpaceBetweenUncovered)
     span.Set(Unit(0, 7, 4), Unit(1, 2, 3));
     regions.SetRegion(cells, firstCell, span, 0, 0, 0);
     uint32_t index = 0;
-    EXPECT_FALSE(regions.HitTest(Point(850, 78), index)); // between the lines, under the first part
-    EXPECT_FALSE(regions.HitTest(Point(200, 78), index)); // between the lines, over the second part
-    EXPECT_TRUE(regions.HitTest(Point(850, 60), index));
-    EXPECT_TRUE(regions.HitTest(Point(200, 90), index));
-}
-
-TEST_F(RegionGrid, ThreeLineRegionHasNoGapFromFirstToLastLine)
-{
-    TextRegionArray regions;
-    regions.SetSize(1);
-    CharSpan span;
-    span.Set(Unit(0, 4, 4), Unit(2, 2, 3));
-    regions.SetRegion(cells, firstCell, span, 0, 0, 0);
-    uint32_t index = 0;
-    // Down the column at x 600 from the first line's top to the middle
-    // block's bottom, and down x 100 from the middle block to the last line.
-    for (int32_t y = 50; y <= 105; ++y)
-        EXPECT_TRUE(regions.HitTest(Point(600, y), index)) << y;
-    for (int32_t y = 83; y <= 138; ++y)
-        EXPECT_TRUE(regions.HitTest(Point(100, y), index)) << y;
-    EXPECT_FALSE(regions.HitTest(Point(400, 60), index)); // first line, before the range
-    EXPECT_FALSE(regions.HitTest(Point(400, 125), index)); // last line, after the range
+    EXPECT_FALSE(regions.HitTest(Point(850, 78), index)); // under the first part
+    EXPECT_FALSE(regions.HitTest(Point(200, 78), index)); // over the second part
 }
 
 TEST_F(RegionGrid, LowestIndexWinsWhereRegionsOverlap)
@@ -244,20 +224,6 @@ TEST_F(RegionGrid, TranslationRegionsFollowPiecesOfTheFirstTranslation)
     EXPECT_TRUE(SameRect(regions.At(1).At(0), Rect(60, 83, 190, 22))) << Describe(regions.At(1));
     EXPECT_EQ(regions.At(2).Line(), 2);
     EXPECT_EQ(regions.At(2).Index(), 0);
-}
-
-TEST(TextRegionArrayTest, NoTranslationsGiveNoRegions)
-{
-    ParagraphList paragraphs;
-    paragraphs.SetSize(2);
-    TextLayer cells(nullptr);
-    BoundedArray<uint32_t> firstCell;
-    TextRegionArray regions;
-    BuildTranslationRegions(regions, paragraphs, cells, firstCell);
-    EXPECT_EQ(regions.count, 0u);
-    uint32_t index = 5;
-    EXPECT_FALSE(regions.HitTest(Point(0, 0), index));
-    EXPECT_EQ(index, 0u);
 }
 
 } // namespace
