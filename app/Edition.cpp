@@ -99,7 +99,10 @@ void BookWindow::GoToChapter(WPARAM command)
     if (chapter >= ChapterCount)
         return;
     const int32_t s = Shift();
-    const int32_t target = textLayer.CellAt(ChapterStartChars[chapter]).Top();
+    // The first cell stands for the very top, above the first line's top
+    // margin, as when the book opens.
+    const uint32_t cell = ChapterStartChars[chapter];
+    const int32_t target = cell == 0 ? 0 : textLayer.CellAt(cell).Top();
     if (s < target)
         ScrollDown(target - s, 1);
     else
