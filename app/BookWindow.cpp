@@ -2,18 +2,7 @@
 
 #include <new>
 
-#if __has_include("audio/PlaybackController.h")
 #include "audio/PlaybackController.h"
-#define VELLUMARK_HAS_PLAYBACK 1
-#else
-// Until the playback controller is in the tree the window reads silently.
-class PlaybackController {
-public:
-    explicit PlaybackController(PlaybackOwner*) {}
-    void PlayFrom(int32_t) {}
-    void RequestStop() {}
-};
-#endif
 #include "book/BookLoader.h"
 
 const ColorRGB TextColor(0, 0, 0);
