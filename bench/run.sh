@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# Runs the benchmark suite of the wide-character build under Wine and prints
+# every figure with its unit, after the conditions it was measured in.
+#
+#   bash bench/run.sh [--quick | --soak] [--runs N]
+#
+#   (default)  narration of 200 s that crosses the change from track 1 to 2
+#   --quick    narration of 25 s, for a first look (crosses the change too)
+#   --soak     narration of 600 s: the ten-minute memory figure
+#   --runs N   start-up runs to take the median of (default 5)
+#
+# Everything runs on a private display (Xvfb, 1920x1080, with a Wine desktop
+# of that size so the window is truly maximised), in a Wine prefix of its own
+# under build/bench-wine, with a PulseAudio server of its own whose only sink
+# is a null sink; Wine plays through its PulseAudio driver, and the sink's
+# monitor is recorded to find when each fragment's sound left the device.
+# Figures go to stdout and to build/bench/results.txt.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+narrate=200
+lead=60
+runs=5
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --quick) narrate=25; lead=12 ;;
+    --soak) narrate=600; lead=60 ;;
+    --runs) runs=${2:?count}; shift ;;
+    *) echo "usage: bash bench/run.sh [--quick | --soak] [--runs N]" >&2; exit 2 ;;
+    esac
+    shift
+done
+
+"$root/tools/install-deps.sh"
+# The sound server and its recorder are needed by the narration figures only.
+bench_packages=(pulseaudio pulseaudio-utils)
+missing=()
+for p in "${bench_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "installing: ${missing[*]}"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+echo "=== building (win-wide)" >&2
+cmake --preset win-wide >/dev/null
+cmake --build --preset win-wide --target bench_reader bench_empty bench_book_load >/dev/null
+bin="$root/build/win-wide/bench"
+
+echo "=== demo edition" >&2
+edition="$root/build/demo-edition"
+mkdir -p "$edition"
+python3 "$root/tools/edition/generate.py" demo --out "$edition" >&2
+
+work="$root/build/bench-wine"
+out="$root/build/bench"
+mkdir -p "$work/home" "$work/run" "$out"
+chmod 700 "$work/run"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all HOME="$work/home" WINEDLLOVERRIDES="mscoree,mshtml="
+export XDG_RUNTIME_DIR="$work/run"
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+
+xvfb_pid=""
+recorder_pid=""
+cleanup() {
+    [ -n "$recorder_pid" ] && kill "$recorder_pid" 2>/dev/null || true
+    "$wineserver" -k 2>/dev/null || true
+    pactl exit 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp </dev/null 2>/dev/null & echo "pid $!")
+read -r _ xvfb_pid <&3
+read -r number <&3
+exec 3<&-
+export DISPLAY=":$number"
+
+pactl exit 2>/dev/null || true
+pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load="module-null-sink sink_name=vsink" \
+    --load=module-native-protocol-unix --log-target=file:"$work/pulse.log" 2>/dev/null
+for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+
+"$wineserver" -p </dev/null >/dev/null 2>&1 || true
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "=== preparing a Wine prefix in $WINEPREFIX (first run only)" >&2
+    "$wine" wineboot -i </dev/null >/dev/null 2>&1
+fi
+"$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f >/dev/null 2>&1
+"$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+
+now_us() { date +%s%6N; }
+# A program in a Wine desktop of the screen's size, so that its maximised
+# window covers 1920x1080 as on Windows.
+on_desktop() { "$wine" explorer /desktop=Bench,1920x1080 "$@" </dev/null >/dev/null 2>&1; }
+
+results="$out/results.txt"
+{
+    echo "condition date $(date -u +%Y-%m-%dT%H:%MZ)"
+    echo "condition build win-wide $(grep -m1 CMAKE_BUILD_TYPE: build/win-wide/CMakeCache.txt | cut -d= -f2)," \
+         "$(x86_64-w64-mingw32-g++-posix --version 2>/dev/null | head -1 || echo mingw-w64)," \
+         "commit $(git rev-parse --short HEAD)$(git diff --quiet -- app view audio book core syncdata || echo ' with local changes')"
+    echo "condition wine $("$wine" --version) (pulse driver, null sink), Xvfb 1920x1080x24"
+    echo "condition machine $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores," \
+         "$(awk '/MemTotal/ {printf "%.0f GB", $2/1048576}' /proc/meminfo), $(uname -sr)"
+    echo "condition edition build/demo-edition ($(ls "$edition" | grep -ci '\.wav$') tracks)"
+} > "$results"
+
+cd "$edition"
+echo "=== Wine's own start: an empty program, $runs times" >&2
+: > "$out/empty.txt"
+for _ in $(seq "$runs"); do
+    t=$(now_us)
+    "$wine" "$bin/bench_empty.exe" --out "$out/one.txt" --launched "$t"
+    e=$(now_us)
+    cat "$out/one.txt" >> "$out/empty.txt"
+    echo "figure wine.launch_to_exit $(( (e - t) / 1000 )) ms empty program" >> "$out/empty.txt"
+done
+on_desktop "$bin/bench_empty.exe" --out "$out/one.txt" --window
+cat "$out/one.txt" >> "$out/empty.txt"
+
+echo "=== start-up and paint, $runs times" >&2
+: > "$out/startup.txt"
+for _ in $(seq "$runs"); do
+    on_desktop "$bin/bench_reader.exe" --out "$out/one.txt" --launched "$(now_us)"
+    cat "$out/one.txt" >> "$out/startup.txt"
+    on_desktop "$bin/bench_reader.exe" --out "$out/one.txt" --split
+    grep -E '^figure (start|layout)\.' "$out/one.txt" | sed 's/^figure start.total/figure start.split_total/' \
+        >> "$out/startup.txt"
+done
+
+echo "=== book loading (bench_book_load)" >&2
+load_dir=$(mktemp -d)
+(cd "$load_dir" && "$wine" "$bin/bench_book_load.exe" 5) > "$out/book_load.txt" 2>&1 || true
+rm -rf "$load_dir"
+
+echo "=== narration: $narrate s from $lead s before the end of track 1" >&2
+python3 "$root/bench/record_sink.py" --source vsink.monitor --out "$out/recording" &
+recorder_pid=$!
+sleep 1
+on_desktop "$bin/bench_reader.exe" --out "$out/narration.txt" --narrate "$narrate" --lead "$lead"
+sleep 0.5
+kill "$recorder_pid"
+wait "$recorder_pid" || true
+recorder_pid=""
+python3 "$root/bench/sync_analyze.py" --log "$out/narration.txt" --recording "$out/recording" \
+    --edition "$edition" --csv "$out/sync.csv" > "$out/sync.txt"
+
+cd "$root"
+python3 - "$out" >> "$results" <<'PY'
+import statistics, sys
+out = sys.argv[1]
+def figures(name, aggregate):
+    values = {}
+    for line in open(f"{out}/{name}"):
+        p = line.split(maxsplit=4)
+        if len(p) >= 4 and p[0] == "figure":
+            values.setdefault(p[1], ([], p[3], p[4].strip() if len(p) > 4 else ""))[0].append(float(p[2]))
+    for key, (v, unit, note) in values.items():
+        if aggregate and len(v) > 1:
+            note = (note + "; " if note else "") + f"median of {len(v)} runs, range {min(v):.1f}-{max(v):.1f}"
+            value = statistics.median(v)
+        else:
+            value = v[0] if len(v) == 1 else statistics.median(v)
+        print(f"figure {key} {value:.3f} {unit} {note}")
+figures("empty.txt", True)
+figures("startup.txt", True)
+figures("narration.txt", False)
+figures("sync.txt", False)
+PY
+sed -n 's/^\(.*\)$/book_load \1/p' "$out/book_load.txt" >> "$results"
+
+# Readable form: conditions first, then one figure a line.
+awk '/^condition/ { $1 = ""; print "#" $0; next }
+     /^figure/ { name = $2; value = $3; unit = $4; $1 = $2 = $3 = $4 = ""; sub(/^ +/, "");
+                 printf "%-48s %12s %-9s %s\n", name, value, unit, ($0 != "" ? "(" $0 ")" : "") ; next }
+     { print }' "$results"
+echo "(raw: $results; per fragment: $out/sync.csv)" >&2
