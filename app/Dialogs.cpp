@@ -9,7 +9,7 @@
 #include "app/Application.h"
 #include "app/BookWindow.h"
 #include "app/Edition.h"
-#include "app/Handles.h"
+#include "core/WinHandles.h"
 #include "app/ResourceIds.h"
 
 WindowBase* purchaseDialogWindow = nullptr;
@@ -96,7 +96,7 @@ const wchar_t* FindBrowserPath()
     if (cached != nullptr)
         return cached;
 
-    ScopedRegKey key;
+    RegKey key;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
         return nullptr;
     wchar_t value[RegistryValueCapacity] = {};
@@ -127,8 +127,8 @@ void LaunchBrowser(const wchar_t* path, const wchar_t* address)
     PROCESS_INFORMATION process = {};
     if (CreateProcessW(nullptr, commandLine.get(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         // Nothing waits for the browser.
-        ScopedHandle processHandle(process.hProcess);
-        ScopedHandle threadHandle(process.hThread);
+        KernelHandle processHandle(process.hProcess);
+        KernelHandle threadHandle(process.hThread);
     }
 }
 

@@ -365,7 +365,7 @@ bool AudioPlayer::OpenTrack()
         return false;
     {
         LockGuard guard(playbackLock);
-        device.Adopt(h);
+        device.Reset(h);
         deviceRetired = false;
         ++counters.devicesOpened;
         RaisePeak(counters.peakDevicesOpen, ++counters.devicesOpen);

@@ -3,13 +3,13 @@
 #include <new>
 
 #include "app/WindowBase.h"
-#include "view/GdiOwners.h"
+#include "core/WinHandles.h"
 
 namespace {
 
 struct SharedBalloonFonts {
-    GdiObjectOwner<HFONT> western;
-    GdiObjectOwner<HFONT> cyrillic; // used by the 8-bit build only
+    GdiObject<HFONT> western;
+    GdiObject<HFONT> cyrillic; // used by the 8-bit build only
 };
 
 SharedBalloonFonts& Fonts()
@@ -230,7 +230,7 @@ void Balloon::Paint(HDC dc)
     for (int i = 0; i < 7; ++i)
         corners[i] = POINT{outline[i].x, outline[i].y};
     {
-        GdiObjectOwner<HBRUSH> brush(CreateSolidBrush(FillColor));
+        GdiObject<HBRUSH> brush(CreateSolidBrush(FillColor));
         ObjectSelection selection(dc, brush.Get());
         // The border takes the context's current pen, the default black one.
         Polygon(dc, corners, 7);

@@ -187,7 +187,7 @@ HBITMAP IllustrationLayer::PlaceIllustration(uint32_t index, const Utf16Unit* fi
 
 void IllustrationLayer::Draw(HDC dc)
 {
-    MemoryDC memory(dc);
+    MemoryDC memory(CreateCompatibleDC(dc));
     if (memory.Get() == nullptr)
         return;
     const int32_t shift = owner != nullptr ? owner->Shift() : 0;

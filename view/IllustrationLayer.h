@@ -7,7 +7,7 @@
 #include "core/BoundedArray.h"
 #include "core/WideString.h"
 #include "view/DrawLayer.h"
-#include "view/GdiOwners.h"
+#include "core/WinHandles.h"
 
 // One chapter picture and where it stands; the entry owns its bitmap. An
 // entry never placed, or whose file could not be loaded, holds no bitmap and
@@ -15,7 +15,7 @@
 struct PlacedIllustration {
     PlacedIllustration() : bitmap(), top(0), left(0) {}
 
-    GdiObjectOwner<HBITMAP> bitmap;
+    GdiObject<HBITMAP> bitmap;
     int32_t top;  // document pixels
     int32_t left; // client pixels
 };

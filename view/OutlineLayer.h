@@ -5,7 +5,7 @@
 #include "core/BoundedArray.h"
 #include "core/Geometry.h"
 #include "view/DrawLayer.h"
-#include "view/GdiOwners.h"
+#include "core/WinHandles.h"
 
 class TextRegion;
 
@@ -27,7 +27,7 @@ public:
 
     Point from;
     Point to;
-    GdiObjectOwner<HPEN> pen; // made once per segment, released with it
+    GdiObject<HPEN> pen; // made once per segment, released with it
     uint8_t visible;
     WindowBase* owner;
 };
