@@ -156,11 +156,11 @@ cd "$root"
 python3 - "$out" >> "$results" <<'PY'
 import statistics, sys
 out = sys.argv[1]
-def figures(name, aggregate):
+def figures(name, aggregate, skip=()):
     values = {}
     for line in open(f"{out}/{name}"):
         p = line.split(maxsplit=4)
-        if len(p) >= 4 and p[0] == "figure":
+        if len(p) >= 4 and p[0] == "figure" and not p[1].startswith(skip):
             values.setdefault(p[1], ([], p[3], p[4].strip() if len(p) > 4 else ""))[0].append(float(p[2]))
     for key, (v, unit, note) in values.items():
         if aggregate and len(v) > 1:
@@ -171,7 +171,9 @@ def figures(name, aggregate):
         print(f"figure {key} {value:.3f} {unit} {note}")
 figures("empty.txt", True)
 figures("startup.txt", True)
-figures("narration.txt", False)
+# The narration run opens the book as well; its start-up figures repeat the
+# ones above.
+figures("narration.txt", False, ("start.", "startup.", "memory.after_startup."))
 figures("sync.txt", False)
 PY
 sed -n 's/^\(.*\)$/book_load \1/p' "$out/book_load.txt" >> "$results"

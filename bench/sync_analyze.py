@@ -29,6 +29,11 @@ import wave
 
 STEP_MS = 1
 TEMPLATE_MS = 400
+LONGEST_TEMPLATE_MS = 1500
+# Speech repeats itself (the same word twice in a sentence matches nearly as
+# well as the right one), so a match loses this much per second it lies from
+# where the fragment was expected.
+DISTANCE_PENALTY_PER_S = 0.1
 
 
 def envelope(samples, rate, step_ms=STEP_MS):
@@ -69,11 +74,17 @@ def correlation(template, signal, at):
     return num / math.sqrt(vt * vw)
 
 
-def best_match(template, signal, lo, hi):
+def best_match(template, signal, lo, hi, expected=None, step_ms=STEP_MS):
+    """(correlation, position) of the best match in [lo, hi]."""
     best = (-2.0, lo)
+    best_score = -1e9
     for at in range(max(0, lo), min(hi, len(signal) - len(template)) + 1):
         c = correlation(template, signal, at)
-        if c > best[0]:
+        score = c
+        if expected is not None:
+            score -= DISTANCE_PENALTY_PER_S * abs(at - expected) * step_ms / 1000.0
+        if score > best_score:
+            best_score = score
             best = (c, at)
     return best
 
@@ -81,7 +92,8 @@ def best_match(template, signal, lo, hi):
 def locate(template_env, rec_env, rec_env10, expected_ms, before_ms, after_ms):
     """Recording position (ms) of the template near expected_ms, and the match."""
     t10 = coarsen(template_env, 10)
-    c, at10 = best_match(t10, rec_env10, (expected_ms - before_ms) // 10, (expected_ms + after_ms) // 10)
+    c, at10 = best_match(t10, rec_env10, (expected_ms - before_ms) // 10, (expected_ms + after_ms) // 10,
+                         expected_ms // 10, 10)
     if c < -1.0:
         return None, c
     c, at = best_match(template_env, rec_env, at10 * 10 - 15, at10 * 10 + 15)
@@ -147,9 +159,10 @@ def analyse(rows, greens, narration_start_us, rec_samples, rec_rate, rec_start_u
     for i in sorted(greens):
         if i not in rows:
             continue
-        track, start_ms, _ = rows[i]
+        track, start_ms, end_ms = rows[i]
         t = tracks[track]
-        template = t.env[start_ms // STEP_MS:(start_ms + TEMPLATE_MS) // STEP_MS]
+        length = min(LONGEST_TEMPLATE_MS, max(TEMPLATE_MS, end_ms - start_ms))
+        template = t.env[start_ms // STEP_MS:(start_ms + length) // STEP_MS]
         if len(template) < 50:
             continue
         if prev is None:
