@@ -236,20 +236,28 @@ int32_t WindowBase::MeasureChar(Utf16Unit character)
 
 int32_t WindowBase::CharWidth(Utf16Unit character, uint32_t fontIndex)
 {
-    SelectFont(fontIndex);
-    if (fontIndex >= widthCache.count)
+    // The layout asks for a width about twice per character of the book;
+    // selecting the font costs as much as measuring, so both happen only for
+    // a character not measured before. Drawing code selects its own font.
+    if (fontIndex >= widthCache.count) {
+        SelectFont(fontIndex);
         return MeasureChar(character);
+    }
     std::unique_ptr<int32_t[]>& cache = widthCache.At(fontIndex);
     if (!cache) {
         cache.reset(new (std::nothrow) int32_t[UnitRange]);
-        if (!cache)
+        if (!cache) {
+            SelectFont(fontIndex);
             return MeasureChar(character);
+        }
         for (uint32_t i = 0; i < UnitRange; i++)
             cache[i] = WidthUnknown;
     }
     int32_t& width = cache[character];
-    if (width == WidthUnknown)
+    if (width == WidthUnknown) {
+        SelectFont(fontIndex);
         width = MeasureChar(character);
+    }
     return width;
 }
 
