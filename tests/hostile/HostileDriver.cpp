@@ -1,0 +1,367 @@
+// Starts the real program in an edition folder and uses it as a reader
+// would, from outside its process, reporting on stdout how it behaved.
+//
+//   hostile_driver case PROGRAM FOLDER [--web] [--no-http]
+//       one short visit: narration started and stopped on the first words,
+//       a translation opened and closed, keys, wheel, scroll bar, chapters,
+//       translation menus, optionally the web-page commands, then a close.
+//       --no-http takes the "http" handler out of the registry for the run.
+//   hostile_driver soak PROGRAM FOLDER SECONDS SEED
+//       random use for the given time, with the program's memory and handle
+//       count printed every ten seconds.
+//
+// Lines of the report are "name=value"; every lapse is a "fail=" line, and
+// the exit code is 0 only when there is none.
+#include <windows.h>
+
+#include <mmsystem.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ProgramSession.h"
+#include "app/Application.h"
+
+namespace {
+
+const wchar_t PurchaseCaption[] = L"Harrowdene CD";
+const COLORREF SpokenColor = RGB(0, 159, 0);
+
+void Report(const char* name, const std::string& value)
+{
+    std::printf("%s=%s\n", name, value.c_str());
+    std::fflush(stdout);
+}
+
+// Takes the registered "http" command away for the life of the object, from
+// both places the merged class view reads it, and puts it back.
+class HttpHandlerAbsence {
+public:
+    HttpHandlerAbsence()
+    {
+        for (Saved& s : saved) {
+            wchar_t value[2048] = {};
+            DWORD size = sizeof(value);
+            s.present = RegGetValueW(s.root, Key, nullptr, RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS;
+            s.value = value;
+            if (s.present)
+                RegDeleteKeyW(s.root, Key);
+        }
+    }
+    ~HttpHandlerAbsence()
+    {
+        for (const Saved& s : saved) {
+            if (!s.present)
+                continue;
+            ScopedRegKey key;
+            if (RegCreateKeyExW(s.root, Key, 0, nullptr, 0, KEY_WRITE, nullptr, key.Receive(), nullptr) ==
+                ERROR_SUCCESS)
+                RegSetValueExW(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(s.value.c_str()),
+                               static_cast<DWORD>((s.value.size() + 1) * sizeof(wchar_t)));
+        }
+    }
+    HttpHandlerAbsence(const HttpHandlerAbsence&) = delete;
+    HttpHandlerAbsence& operator=(const HttpHandlerAbsence&) = delete;
+
+    static bool Registered()
+    {
+        wchar_t value[2048] = {};
+        DWORD size = sizeof(value);
+        return RegGetValueW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", nullptr, RRF_RT_REG_SZ, nullptr, value,
+                            &size) == ERROR_SUCCESS;
+    }
+
+private:
+    static constexpr const wchar_t* Key = L"Software\\Classes\\http\\shell\\open\\command";
+    struct Saved {
+        HKEY root;
+        bool present;
+        std::wstring value;
+    };
+    Saved saved[2] = {{HKEY_CURRENT_USER, false, {}}, {HKEY_LOCAL_MACHINE, false, {}}};
+};
+
+// Processes the program started, by their names.
+std::vector<std::wstring> ChildProcesses(DWORD parent)
+{
+    std::vector<std::wstring> names;
+    ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (snapshot.Get() == INVALID_HANDLE_VALUE)
+        return names;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+        if (entry.th32ParentProcessID == parent)
+            names.push_back(entry.szExeFile);
+    return names;
+}
+
+// Closes whatever the program opened besides its window. The purchase
+// dialog is an outcome the caller judges; any other window is reported.
+void HandleDialogs(ProgramSession& session, const char* step, bool& purchaseSeen)
+{
+    for (const std::wstring& caption : session.CloseOtherWindows()) {
+        if (caption == PurchaseCaption)
+            purchaseSeen = true;
+        else
+            Report("window", std::string(step) + ": \"" + Narrow(caption) + "\"");
+    }
+}
+
+// A point on the first words of the page: the title paragraph, which holds
+// the first narration fragment and a translated piece.
+bool FindFirstWords(HWND window, POINT& at)
+{
+    ClientPicture picture(window);
+    POINT dark = {};
+    if (!picture.FirstDark(dark))
+        return false;
+    at.x = dark.x + 3;
+    at.y = dark.y + 6;
+    return true;
+}
+
+bool SpokenVisible(HWND window)
+{
+    return ClientPicture(window).CountColor(SpokenColor) > 0;
+}
+
+int RunCase(const std::wstring& program, const std::wstring& folder, bool web, bool noHttp)
+{
+    std::unique_ptr<HttpHandlerAbsence> absence;
+    if (noHttp) {
+        absence = std::make_unique<HttpHandlerAbsence>();
+        Report("http_handler", HttpHandlerAbsence::Registered() ? "still registered" : "none");
+    }
+    Report("wave_devices", std::to_string(waveOutGetNumDevs()));
+
+    ProgramSession session;
+    bool purchase = false;
+    const DWORD began = GetTickCount();
+    if (!session.Start(program, folder) || !session.WaitForWindow(30000, 3000)) {
+        Report("window", "0");
+    } else {
+        Report("window", "1");
+        Report("startup_ms", std::to_string(GetTickCount() - began));
+        HWND window = session.Window();
+        wchar_t title[128] = {};
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutW(window, WM_GETTEXT, 128, reinterpret_cast<LPARAM>(title), SMTO_NORMAL,
+                            ProgramSession::AnswerMilliseconds, &copied);
+        Report("title", Narrow(title));
+        HandleDialogs(session, "at start", purchase);
+
+        POINT words = {};
+        const bool text = FindFirstWords(window, words);
+        Report("text", text ? "1" : "0");
+        if (!text) {
+            RECT client = {};
+            GetClientRect(window, &client);
+            words.x = client.right / 3;
+            words.y = 40;
+        }
+
+        // Narration: the dialog comes from the playback thread, so the main
+        // window keeps answering while it is open.
+        session.Click("right-click", WM_RBUTTONDOWN, WM_RBUTTONUP, words);
+        bool spoken = false;
+        const DWORD clicked = GetTickCount();
+        while (GetTickCount() - clicked < 2500 && session.Alive()) {
+            if (session.WaitForDialog(PurchaseCaption, 100) != nullptr)
+                break;
+            if (SpokenVisible(window)) {
+                spoken = true;
+                break;
+            }
+        }
+        HandleDialogs(session, "after the right-click", purchase);
+        Report("spoken", spoken ? "1" : "0");
+        session.Click("second right-click", WM_RBUTTONDOWN, WM_RBUTTONUP, words);
+        session.Send("round trip", WM_NULL);
+
+        // A translation balloon opened and closed, then a click beside the text.
+        session.Click("left-click", WM_LBUTTONDOWN, WM_LBUTTONUP, words);
+        session.Click("second left-click", WM_LBUTTONDOWN, WM_LBUTTONUP, words);
+        session.Click("left-click in the margin", WM_LBUTTONDOWN, WM_LBUTTONUP, POINT{2, 2});
+
+        const struct {
+            const char* what;
+            UINT message;
+            WPARAM wParam;
+        } input[] = {
+            {"Page Down", WM_KEYDOWN, VK_NEXT},  {"Down", WM_KEYDOWN, VK_DOWN},
+            {"Up", WM_KEYDOWN, VK_UP},           {"Page Up", WM_KEYDOWN, VK_PRIOR},
+            {"End", WM_KEYDOWN, VK_END},         {"a typed letter", WM_CHAR, 'q'},
+            {"wheel towards", WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA))},
+            {"wheel away", WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA)},
+            {"scroll bar line", WM_VSCROLL, SB_LINEDOWN},
+            {"scroll bar page", WM_VSCROLL, SB_PAGEDOWN},
+            {"scroll bar thumb", WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 50)},
+        };
+        for (const auto& step : input)
+            session.Send(step.what, step.message, step.wParam, 0);
+        for (WPARAM t = 0; t < 4; t++) {
+            session.Send("translation on/off", WM_COMMAND, CommandTranslationFirst + t, 0);
+            session.Send("translation on/off", WM_COMMAND, CommandTranslationFirst + t, 0);
+        }
+        for (WPARAM c = 8; c != static_cast<WPARAM>(-1); c--)
+            session.Send("go to chapter", WM_COMMAND, CommandChapterFirst + c, 0);
+        session.Click("left-click after the chapters", WM_LBUTTONDOWN, WM_LBUTTONUP, words);
+        HandleDialogs(session, "after keys and menus", purchase);
+
+        if (web) {
+            session.Send("dictionary page", WM_COMMAND, CommandDictionary, 0);
+            session.Send("audio book page", WM_COMMAND, CommandAboutAudioBook, 0);
+            session.Send("glossary page", WM_COMMAND, CommandDictionaryExtra + 49, 0);
+            Sleep(500);
+            std::string started;
+            for (const std::wstring& name : ChildProcesses(session.ProcessId()))
+                started += (started.empty() ? "" : ",") + Narrow(name);
+            Report("started_processes", started.empty() ? "none" : started);
+        }
+
+        session.Send("last round trip", WM_NULL);
+        HandleDialogs(session, "before the close", purchase);
+        Report("purchase_dialog", purchase ? "1" : "0");
+        if (session.CloseAndWait())
+            Report("exit", "0");
+    }
+    for (const std::string& failure : session.Failures())
+        Report("fail", failure);
+    return session.Failures().empty() ? 0 : 1;
+}
+
+// Random use: mostly reading moves, with narration, balloons, menus and the
+// program's own modal dialogs now and then.
+int RunSoak(const std::wstring& program, const std::wstring& folder, DWORD seconds, unsigned seed)
+{
+    ProgramSession session;
+    if (!session.Start(program, folder) || !session.WaitForWindow(30000, 3000)) {
+        for (const std::string& failure : session.Failures())
+            Report("fail", failure);
+        return 1;
+    }
+    HWND window = session.Window();
+    std::mt19937 random(seed);
+    RECT client = {};
+    GetClientRect(window, &client);
+    auto anywhere = [&]() {
+        return POINT{static_cast<LONG>(random() % static_cast<unsigned>(std::max<LONG>(client.right, 1))),
+                     static_cast<LONG>(random() % static_cast<unsigned>(std::max<LONG>(client.bottom, 1)))};
+    };
+    struct Sample {
+        DWORD at;
+        uint64_t privateBytes;
+        uint64_t workingSet;
+        DWORD handles;
+    };
+    std::vector<Sample> samples;
+    bool purchase = false;
+    unsigned long actions = 0;
+    unsigned long purchases = 0;
+    const DWORD start = GetTickCount();
+    DWORD nextSample = start;
+    while (GetTickCount() - start < seconds * 1000 && session.Alive() && session.Failures().size() < 20) {
+        const unsigned pick = random() % 100;
+        if (pick < 15) {
+            session.Click("right-click", WM_RBUTTONDOWN, WM_RBUTTONUP, anywhere());
+        } else if (pick < 35) {
+            session.Click("left-click", WM_LBUTTONDOWN, WM_LBUTTONUP, anywhere());
+        } else if (pick < 55) {
+            static const WPARAM keys[] = {VK_NEXT, VK_PRIOR, VK_UP, VK_DOWN, VK_HOME, VK_END, VK_SPACE};
+            session.Send("key", WM_KEYDOWN, keys[random() % 7], 0);
+        } else if (pick < 62) {
+            session.Send("typed", WM_CHAR, 0x20 + random() % 0x5F, 0);
+        } else if (pick < 75) {
+            const short distance = static_cast<short>((random() % 2 == 0 ? 1 : -1) * WHEEL_DELTA);
+            session.Send("wheel", WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(distance)), 0);
+        } else if (pick < 80) {
+            static const WORD codes[] = {SB_LINEUP, SB_LINEDOWN, SB_PAGEUP, SB_PAGEDOWN, SB_THUMBPOSITION};
+            session.Send("scroll bar", WM_VSCROLL, MAKEWPARAM(codes[random() % 5], random() % 200), 0);
+        } else if (pick < 88) {
+            session.Send("go to chapter", WM_COMMAND, CommandChapterFirst + random() % 10, 0);
+        } else if (pick < 95) {
+            session.Send("translation", WM_COMMAND, CommandTranslationFirst + random() % 5, 0);
+        } else {
+            // Modal on the window's own thread: posted, then closed like a user would.
+            const WPARAM command = random() % 2 == 0 ? CommandHowToUse : CommandAbout;
+            PostMessageW(window, WM_COMMAND, command, 0);
+            const DWORD opened = GetTickCount();
+            while (session.OtherWindows().empty() && GetTickCount() - opened < 2000)
+                Sleep(20);
+        }
+        if (!session.OtherWindows().empty()) {
+            bool seen = false;
+            HandleDialogs(session, "soak", seen);
+            if (seen)
+                purchases++;
+            purchase = purchase || seen;
+        }
+        actions++;
+        Sleep(random() % 40);
+        if (GetTickCount() >= nextSample) {
+            Sample s = {GetTickCount() - start, 0, 0, 0};
+            if (session.Figures(s.privateBytes, s.workingSet, s.handles)) {
+                samples.push_back(s);
+                std::printf("sample t=%lus private=%llu KB working=%llu KB handles=%lu actions=%lu\n",
+                            static_cast<unsigned long>(s.at / 1000),
+                            static_cast<unsigned long long>(s.privateBytes / 1024),
+                            static_cast<unsigned long long>(s.workingSet / 1024), static_cast<unsigned long>(s.handles),
+                            actions);
+                std::fflush(stdout);
+            }
+            nextSample += 10000;
+        }
+    }
+    Report("actions", std::to_string(actions));
+    Report("purchase_dialogs", std::to_string(purchases));
+    if (!session.Alive())
+        session.Fail("the program ended during the run, exit code " + std::to_string(session.ExitCode()));
+    else
+        session.CloseAndWait();
+
+    // Flat: the last minute's figures against those of the second minute,
+    // once the book, pictures and first tracks have been read.
+    if (samples.size() >= 12) {
+        const Sample& early = samples[6];
+        const Sample& late = samples.back();
+        Report("private_kb", std::to_string(early.privateBytes / 1024) + " -> " + std::to_string(late.privateBytes / 1024));
+        Report("handles", std::to_string(early.handles) + " -> " + std::to_string(late.handles));
+        if (late.handles > early.handles + 20)
+            session.Fail("the handle count grew from " + std::to_string(early.handles) + " to " +
+                         std::to_string(late.handles));
+        if (late.privateBytes > early.privateBytes + early.privateBytes / 10 + 8 * 1024 * 1024)
+            session.Fail("private memory grew from " + std::to_string(early.privateBytes / 1024) + " KB to " +
+                         std::to_string(late.privateBytes / 1024) + " KB");
+    }
+    for (const std::string& failure : session.Failures())
+        Report("fail", failure);
+    return session.Failures().empty() ? 0 : 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (mode == L"case" && argc >= 4) {
+        bool web = false;
+        bool noHttp = false;
+        for (int i = 4; i < argc; i++) {
+            web = web || std::wstring(argv[i]) == L"--web";
+            noHttp = noHttp || std::wstring(argv[i]) == L"--no-http";
+        }
+        return RunCase(argv[2], argv[3], web, noHttp);
+    }
+    if (mode == L"soak" && argc == 6)
+        return RunSoak(argv[2], argv[3], static_cast<DWORD>(wcstoul(argv[4], nullptr, 10)),
+                       static_cast<unsigned>(wcstoul(argv[5], nullptr, 10)));
+    std::fprintf(stderr, "usage: hostile_driver case PROGRAM FOLDER [--web] [--no-http]\n"
+                         "       hostile_driver soak PROGRAM FOLDER SECONDS SEED\n");
+    return 2;
+}

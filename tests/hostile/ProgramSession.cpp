@@ -1,0 +1,319 @@
+#include "ProgramSession.h"
+
+#include <psapi.h>
+
+
+namespace {
+
+// The main window's class name, as the program registers it.
+const wchar_t MainWindowClass[] = L"Vellumar";
+
+struct WindowSearch {
+    DWORD processId;
+    bool mainOnly;
+    HWND mainWindow;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !IsWindowVisible(window))
+        return TRUE;
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    const bool isMain = std::wstring(className) == MainWindowClass;
+    if (search->mainOnly == isMain && window != search->mainWindow)
+        search->found.push_back(window);
+    return TRUE;
+}
+
+std::wstring Caption(HWND window)
+{
+    wchar_t text[256] = {};
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                        ProgramSession::AnswerMilliseconds, &copied);
+    return std::wstring(text, copied < 256 ? copied : 255);
+}
+
+class ScopedWindowDC {
+public:
+    explicit ScopedWindowDC(HWND w) : window(w), dc(GetDC(w)) {}
+    ~ScopedWindowDC()
+    {
+        if (dc != nullptr)
+            ReleaseDC(window, dc);
+    }
+    ScopedWindowDC(const ScopedWindowDC&) = delete;
+    ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
+    HDC Get() const { return dc; }
+
+private:
+    HWND window;
+    HDC dc;
+};
+
+class ScopedMemoryDC {
+public:
+    explicit ScopedMemoryDC(HDC like) : dc(CreateCompatibleDC(like)) {}
+    ~ScopedMemoryDC()
+    {
+        if (dc != nullptr)
+            DeleteDC(dc);
+    }
+    ScopedMemoryDC(const ScopedMemoryDC&) = delete;
+    ScopedMemoryDC& operator=(const ScopedMemoryDC&) = delete;
+    HDC Get() const { return dc; }
+
+private:
+    HDC dc;
+};
+
+} // namespace
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t c : text)
+        out += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+    return out;
+}
+
+ProgramSession::~ProgramSession()
+{
+    if (Alive())
+        TerminateProcess(Process(), 1);
+}
+
+bool ProgramSession::Start(const std::wstring& program, const std::wstring& folder)
+{
+    std::wstring commandLine = L"\"" + program + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &processInfo)) {
+        Fail("the program did not start, error " + std::to_string(GetLastError()));
+        return false;
+    }
+    process = std::make_unique<ScopedHandle>(processInfo.hProcess);
+    thread = std::make_unique<ScopedHandle>(processInfo.hThread);
+    return true;
+}
+
+bool ProgramSession::WaitForWindow(DWORD milliseconds, DWORD untitledGrace)
+{
+    const DWORD start = GetTickCount();
+    DWORD untitledSince = 0;
+    bool untitledSeen = false;
+    while (GetTickCount() - start < milliseconds) {
+        WindowSearch search = {processInfo.dwProcessId, true, nullptr, {}};
+        EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
+        if (!search.found.empty()) {
+            HWND window = search.found.front();
+            if (!untitledSeen) {
+                untitledSeen = true;
+                untitledSince = GetTickCount();
+            }
+            if (GetWindowTextLengthW(window) > 0 || GetTickCount() - untitledSince >= untitledGrace) {
+                mainWindow = window;
+                Send("first round trip", WM_NULL);
+                return true;
+            }
+        }
+        if (WaitForSingleObject(Process(), 50) != WAIT_TIMEOUT) {
+            Fail("the program ended before its window appeared, exit code " + std::to_string(ExitCode()));
+            return false;
+        }
+    }
+    Fail("no main window within " + std::to_string(milliseconds) + " ms");
+    return false;
+}
+
+bool ProgramSession::Send(const char* what, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    DWORD_PTR answer = 0;
+    const DWORD start = GetTickCount();
+    if (SendMessageTimeoutW(mainWindow, message, wParam, lParam, SMTO_NORMAL, AnswerMilliseconds, &answer) == 0) {
+        const DWORD error = GetLastError();
+        if (!Alive())
+            Fail(std::string("the program ended during ") + what + ", exit code " + std::to_string(ExitCode()));
+        else {
+            // How long it really took tells a slow step from a hang.
+            const bool late = SendMessageTimeoutW(mainWindow, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &answer) != 0;
+            Fail(std::string(what) + " not answered within 2 s (error " + std::to_string(error) + "); " +
+                 (late ? "answered after " + std::to_string(GetTickCount() - start) + " ms"
+                       : std::string("not answered within 60 s")));
+        }
+        return false;
+    }
+    if (result != nullptr)
+        *result = static_cast<LRESULT>(answer);
+    return true;
+}
+
+void ProgramSession::Click(const char* what, UINT down, UINT up, POINT at)
+{
+    const LPARAM where = MAKELPARAM(at.x, at.y);
+    const WPARAM button = down == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON;
+    Send(what, WM_MOUSEMOVE, 0, where);
+    Send(what, down, button, where);
+    Send(what, up, 0, where);
+}
+
+std::vector<HWND> ProgramSession::OtherWindows() const
+{
+    WindowSearch search = {processInfo.dwProcessId, false, mainWindow, {}};
+    EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND ProgramSession::WaitForDialog(const wchar_t* caption, DWORD milliseconds) const
+{
+    const DWORD start = GetTickCount();
+    do {
+        for (HWND window : OtherWindows())
+            if (Caption(window) == caption)
+                return window;
+        if (WaitForSingleObject(Process(), 25) != WAIT_TIMEOUT)
+            return nullptr;
+    } while (GetTickCount() - start < milliseconds);
+    return nullptr;
+}
+
+std::vector<std::wstring> ProgramSession::CloseOtherWindows()
+{
+    std::vector<std::wstring> captions;
+    for (HWND window : OtherWindows()) {
+        const std::wstring caption = Caption(window);
+        captions.push_back(caption);
+        DWORD_PTR ignored = 0;
+        if (SendMessageTimeoutW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0, SMTO_NORMAL,
+                                AnswerMilliseconds, &ignored) == 0)
+            Fail("the window \"" + Narrow(caption) + "\" did not answer its Cancel command within 2 s");
+        const DWORD start = GetTickCount();
+        while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - start < AnswerMilliseconds)
+            Sleep(20);
+        if (IsWindow(window) && IsWindowVisible(window))
+            Fail("the window \"" + Narrow(caption) + "\" stayed open after its Cancel command");
+    }
+    return captions;
+}
+
+bool ProgramSession::Alive() const
+{
+    return Process() != nullptr && WaitForSingleObject(Process(), 0) == WAIT_TIMEOUT;
+}
+
+DWORD ProgramSession::ExitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    if (Process() != nullptr)
+        GetExitCodeProcess(Process(), &code);
+    return code;
+}
+
+bool ProgramSession::CloseAndWait()
+{
+    if (!Alive()) {
+        Fail("the program had ended before the close, exit code " + std::to_string(ExitCode()));
+        return false;
+    }
+    // Posted: the close ends the window, so there is nothing to answer.
+    PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+    const DWORD start = GetTickCount();
+    if (WaitForSingleObject(Process(), ExitMilliseconds) != WAIT_OBJECT_0) {
+        std::string open;
+        for (HWND window : OtherWindows())
+            open += " \"" + Narrow(Caption(window)) + "\"";
+        Fail("the program did not end within 5 s of the close" + (open.empty() ? "" : "; open windows:" + open));
+        TerminateProcess(Process(), 1);
+        WaitForSingleObject(Process(), 2000);
+        return false;
+    }
+    const DWORD code = ExitCode();
+    if (code != 0) {
+        Fail("the program ended after " + std::to_string(GetTickCount() - start) + " ms with exit code " +
+             std::to_string(code));
+        return false;
+    }
+    return true;
+}
+
+bool ProgramSession::Figures(uint64_t& privateBytes, uint64_t& workingSet, DWORD& handles) const
+{
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof(counters);
+    if (!GetProcessMemoryInfo(Process(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                              sizeof(counters)))
+        return false;
+    privateBytes = counters.PrivateUsage;
+    workingSet = counters.WorkingSetSize;
+    handles = 0;
+    return GetProcessHandleCount(Process(), &handles) != 0;
+}
+
+ClientPicture::ClientPicture(HWND window)
+{
+    RECT client = {};
+    GetClientRect(window, &client);
+    width = client.right;
+    height = client.bottom;
+    if (width <= 0 || height <= 0) {
+        width = height = 0;
+        return;
+    }
+    ScopedWindowDC source(window);
+    ScopedMemoryDC memory(source.Get());
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    ScopedGdiObject<HBITMAP> bitmap(CreateDIBSection(memory.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (source.Get() == nullptr || memory.Get() == nullptr || bitmap.Get() == nullptr) {
+        width = height = 0;
+        return;
+    }
+    HGDIOBJ previous = SelectObject(memory.Get(), bitmap.Get());
+    BitBlt(memory.Get(), 0, 0, width, height, source.Get(), 0, 0, SRCCOPY);
+    GdiFlush();
+    const uint32_t* first = static_cast<const uint32_t*>(bits);
+    pixels.assign(first, first + static_cast<size_t>(width) * static_cast<size_t>(height));
+    SelectObject(memory.Get(), previous);
+}
+
+COLORREF ClientPicture::At(int x, int y) const
+{
+    // A DIB pixel is 0x00RRGGBB; a COLORREF is 0x00BBGGRR.
+    const uint32_t p = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+bool ClientPicture::FirstDark(POINT& at, int fromY) const
+{
+    for (int y = fromY; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            const COLORREF c = At(x, y);
+            if (GetRValue(c) < 80 && GetGValue(c) < 80 && GetBValue(c) < 80) {
+                at.x = x;
+                at.y = y;
+                return true;
+            }
+        }
+    return false;
+}
+
+int ClientPicture::CountColor(COLORREF color) const
+{
+    int n = 0;
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++)
+            n += At(x, y) == color ? 1 : 0;
+    return n;
+}

@@ -1,0 +1,335 @@
+#!/usr/bin/env python3
+"""Runs the real program once per damaged edition and judges each run.
+
+  run_corpus.py --build BUILD --driver hostile_driver.exe --program Vellumark.exe
+                --slice SLICE --work DIR [--jobs N] [--only SUBSTRING ...]
+
+Every case must end with: the window appeared, every message was answered
+within 2 s, the program ended by itself with exit code 0 within 5 s of the
+close, the edition folder is unchanged, and in the Windows directory nothing
+but "velmark.ini" changed. Cases whose outcome is fixed (the missing-book
+text, the purchase dialog for a track that cannot be opened, no browser
+without a handler) are held to it; for the others the outcome is printed.
+
+Cases run in parallel, each worker with a Wine prefix of its own (a
+hard-linked copy of the build's prepared prefix, so that the settings file
+and the registry are private to it) and a screen of its own (the driver reads
+the window's pixels, which another window must not cover).
+"""
+
+import argparse
+import concurrent.futures
+import os
+import queue
+import shutil
+import signal
+import stat
+import subprocess
+import sys
+import threading
+import time
+
+# The source tree stays clean of compiled files.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import corpus  # noqa: E402
+
+WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
+WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
+CASE_SECONDS = 120
+
+NULL_SOUND = 'pcm.!default { type file slave.pcm "null" file "/dev/null" format "raw" }\n'
+# A default device that names a card no machine has: ALSA cannot open it, so
+# Wine finds no wave-out device at all.
+NO_SOUND = 'pcm.!default { type hw card 97 }\nctl.!default { type hw card 97 }\n'
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def snapshot(folder):
+    """Every file and folder under folder: relative path -> (kind, size, mtime, mode)."""
+    seen = {}
+    for root, dirs, files in os.walk(folder):
+        for name in dirs + files:
+            path = os.path.join(root, name)
+            try:
+                st = os.lstat(path)
+            except OSError:
+                continue
+            seen[os.path.relpath(path, folder)] = (stat.S_IFMT(st.st_mode), st.st_size, st.st_mtime_ns,
+                                                   stat.S_IMODE(st.st_mode))
+    return seen
+
+
+def changes(before, after):
+    return sorted(p for p in set(before) | set(after) if before.get(p) != after.get(p))
+
+
+class Worker:
+    """A prefix, wineserver and screen for one case at a time."""
+
+    def __init__(self, index, build, work):
+        self.root = os.path.join(work, "worker-%d" % index)
+        shutil.rmtree(self.root, ignore_errors=True)
+        os.makedirs(self.root)
+        self.prefix = os.path.join(self.root, "prefix")
+        base = os.path.join(build, "wine", "prefix")
+        subprocess.run(["cp", "-al", base, self.prefix], check=True)
+        # Files that Wine or the program rewrite in place get a copy of their
+        # own, so that the shared prefix never changes through a link.
+        windows = self.windows_dir()
+        for folder, names in ((self.prefix, os.listdir(self.prefix)), (windows, os.listdir(windows))):
+            for name in names:
+                path = os.path.join(folder, name)
+                if os.path.isfile(path) and not os.path.islink(path):
+                    data_copy = path + ".copy"
+                    shutil.copy2(path, data_copy)
+                    os.replace(data_copy, path)
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1920x1080x24", "-nolisten", "tcp"],
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.display = ":" + self.xvfb.stdout.readline().decode().strip()
+        self.homes = {}
+        for kind, asound in (("sound", NULL_SOUND), ("silent", NO_SOUND)):
+            home = os.path.join(self.root, "home-" + kind)
+            os.makedirs(home)
+            with open(os.path.join(home, ".asoundrc"), "w") as f:
+                f.write(asound)
+            self.homes[kind] = home
+        self.restart_server()
+
+    def restart_server(self):
+        """One persistent server for the cases of this worker, and Wine's own
+        helper processes started once, with no descriptors of ours."""
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run([WINESERVER, "-k"], env=self.env("sound"), **quiet)
+        subprocess.run([WINESERVER, "-w"], env=self.env("sound"), **quiet)
+        subprocess.run([WINESERVER, "-p"], env=self.env("sound"), **quiet)
+        subprocess.run([WINE, "cmd", "/c", "exit"], env=self.env("sound"), timeout=120, **quiet)
+
+    def windows_dir(self):
+        return os.path.join(self.prefix, "drive_c", "windows")
+
+    def settings_path(self):
+        return os.path.join(self.windows_dir(), corpus.SETTINGS)
+
+    def env(self, kind):
+        env = dict(os.environ)
+        env.update(WINEPREFIX=self.prefix, DISPLAY=self.display, HOME=self.homes.get(kind, self.root),
+                   WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        return env
+
+    def close(self):
+        subprocess.run([WINESERVER, "-k"], env=self.env("sound"), stderr=subprocess.DEVNULL)
+        subprocess.run([WINESERVER, "-w"], env=self.env("sound"), stderr=subprocess.DEVNULL)
+        self.xvfb.terminate()
+        self.xvfb.wait()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def make_writable(path):
+    if os.path.lexists(path):
+        subprocess.run(["chattr", "-i", path], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.chmod(path, 0o644)
+
+
+def write_settings(worker, case):
+    """Puts the case's velmark.ini in place; False when it should be
+    read-only but cannot be made so: the superuser writes read-only files,
+    so there the file is made immutable, which needs a capability that not
+    every machine grants."""
+    path = worker.settings_path()
+    make_writable(path)
+    if os.path.lexists(path):
+        os.unlink(path)
+    if case.settings is None:
+        return True
+    with open(path, "wb") as f:
+        f.write(case.settings)
+    if not case.settings_read_only:
+        return True
+    os.chmod(path, 0o444)
+    if os.geteuid() != 0:
+        return True
+    return subprocess.run(["chattr", "+i", path], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode == 0
+
+
+def check_settings(worker, case, read_only_enforced, problems):
+    path = worker.settings_path()
+    if case.settings_read_only:
+        with open(path, "rb") as f:
+            if read_only_enforced and f.read() != case.settings:
+                problems.append("the read-only velmark.ini was changed")
+        make_writable(path)
+        return
+    if not os.path.exists(path):
+        problems.append("velmark.ini was not written")
+        return
+    with open(path, "rb") as f:
+        text = f.read().decode("latin-1")
+    line = [l for l in text.splitlines() if l.startswith(corpus.SHIFT_KEY + "=")]
+    value = line[-1].split("=", 1)[1] if line else ""
+    if not value.isdigit() or int(value) >= 2 ** 31:
+        problems.append("velmark.ini holds the shift %r, not a position in the book" % value)
+
+
+def parse(output):
+    report, failures = {}, []
+    for line in output.splitlines():
+        name, _, value = line.partition("=")
+        if name == "fail":
+            failures.append(value)
+        elif name == "window" and value not in ("0", "1"):
+            report.setdefault("windows", []).append(value)
+        elif name:
+            report[name] = value
+    return report, failures
+
+
+def run_case(worker, args, case):
+    folder = os.path.join(args.work, "cases", case.name)
+    corpus.make_case_folder(args.slice, case, folder)
+    read_only_enforced = write_settings(worker, case)
+    edition_before = snapshot(folder)
+    windows_before = snapshot(worker.windows_dir())
+
+    command = [WINE, args.driver, "case", windows_path(args.program), windows_path(folder)]
+    command += ["--web"] if case.web else []
+    command += ["--no-http"] if case.no_http else []
+    began = time.monotonic()
+    problems = []
+    # The report goes to a file: Wine's helper processes may inherit the
+    # driver's descriptors and outlive it, so a pipe would not see its end.
+    report_path = os.path.join(worker.root, "report.txt")
+    with open(report_path, "wb") as out:
+        driver = subprocess.Popen(command, env=worker.env("silent" if case.no_sound else "sound"), cwd=worker.root,
+                                  stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL)
+        try:
+            driver.wait(timeout=CASE_SECONDS)
+        except subprocess.TimeoutExpired:
+            problems.append("the driver did not finish within %d s" % CASE_SECONDS)
+            worker.restart_server()
+            driver.kill()
+            driver.wait()
+    with open(report_path, "rb") as f:
+        output = f.read().decode("utf-8", "replace")
+    seconds = time.monotonic() - began
+    report, failures = parse(output)
+    problems += failures
+
+    if report.get("window") != "1":
+        problems.append("no window")
+    elif report.get("exit") != "0" and not failures:
+        problems.append("no clean exit reported")
+    if case.purchase == "yes" and report.get("purchase_dialog") != "1":
+        problems.append("the purchase dialog did not appear")
+    if case.purchase == "no" and report.get("purchase_dialog") == "1":
+        problems.append("the purchase dialog appeared")
+    if case.spoken and report.get("spoken") != "1":
+        problems.append("the first words did not turn to the spoken colour")
+    if case.title and not report.get("title", "").startswith(case.title):
+        problems.append("title %r, not the missing-book text" % report.get("title"))
+    if case.no_sound and report.get("wave_devices") != "0":
+        problems.append("set-up: Wine still sees %s wave-out device(s)" % report.get("wave_devices"))
+    if case.no_http:
+        if report.get("http_handler") != "none":
+            problems.append("set-up: an http handler is still registered")
+        if report.get("started_processes") != "none":
+            problems.append("started %s without an http handler" % report.get("started_processes"))
+
+    edition_changed = changes(edition_before, snapshot(folder))
+    if edition_changed:
+        problems.append("the edition folder changed: " + ", ".join(edition_changed[:5]))
+    windows_changed = [p for p in changes(windows_before, snapshot(worker.windows_dir())) if p != corpus.SETTINGS]
+    if windows_changed:
+        problems.append("the Windows directory changed: " + ", ".join(windows_changed[:5]))
+    check_settings(worker, case, read_only_enforced, problems)
+    if not read_only_enforced:
+        report.setdefault("windows", []).append("(read-only not enforceable here)")
+
+    if not problems:
+        shutil.rmtree(folder, ignore_errors=True)
+    return case, report, problems, seconds, output
+
+
+def outcome(report):
+    words = []
+    words.append("purchase dialog" if report.get("purchase_dialog") == "1" else "no dialog")
+    words.append("spoken" if report.get("spoken") == "1" else "silent")
+    if report.get("text") == "0":
+        words.append("blank page")
+    for w in report.get("windows", []):
+        words.append("window " + w)
+    if report.get("started_processes", "none") != "none":
+        words.append("started " + report["started_processes"])
+    return ", ".join(words)
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    p.add_argument("--build", required=True)
+    p.add_argument("--driver", required=True)
+    p.add_argument("--program", required=True)
+    p.add_argument("--slice", required=True)
+    p.add_argument("--work", required=True)
+    p.add_argument("--jobs", type=int, default=min(4, max(1, (os.cpu_count() or 2) // 2)))
+    p.add_argument("--only", nargs="*", help="run the cases whose names contain one of these")
+    args = p.parse_args()
+    for name in ("build", "driver", "program", "slice", "work"):
+        setattr(args, name, os.path.abspath(getattr(args, name)))
+
+    if not os.path.isfile(os.path.join(args.slice, corpus.BOOK)):
+        print("no demo slice in %s" % args.slice, file=sys.stderr)
+        return 2
+    cases = corpus.all_cases(args.slice)
+    if args.only:
+        cases = [c for c in cases if any(s in c.name for s in args.only)]
+    os.makedirs(os.path.join(args.work, "cases"), exist_ok=True)
+
+    began = time.monotonic()
+    workers = queue.Queue()
+    made = []
+    lock = threading.Lock()
+
+    def worker_for(index):
+        w = Worker(index, args.build, args.work)
+        with lock:
+            made.append(w)
+        return w
+
+    jobs = max(1, min(args.jobs, len(cases)))
+    with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
+        for w in pool.map(worker_for, range(jobs)):
+            workers.put(w)
+
+        def one(case):
+            w = workers.get()
+            try:
+                return run_case(w, args, case)
+            except Exception as e:  # a fault of the corpus itself fails its case only
+                return case, {}, ["the case could not be run: %r" % e], 0.0, ""
+            finally:
+                workers.put(w)
+
+        failed = 0
+        try:
+            for case, report, problems, seconds, output in pool.map(one, cases):
+                status = "FAIL" if problems else "ok"
+                print("%-4s %-38s %5.1f s  %s" % (status, case.name, seconds, outcome(report)), flush=True)
+                for problem in problems:
+                    print("       - " + problem, flush=True)
+                if problems:
+                    failed += 1
+                    print("       driver report:\n         " + output.strip().replace("\n", "\n         "))
+        finally:
+            for w in made:
+                w.close()
+    print("%d case(s), %d failed, %.0f s with %d worker(s)" % (len(cases), failed, time.monotonic() - began, jobs))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    sys.exit(main())
