@@ -115,15 +115,21 @@ void HandleDialogs(ProgramSession& session, const char* step, bool& purchaseSeen
 
 // A point on the first words of the page: the title paragraph, which holds
 // the first narration fragment and a translated piece.
+// The first paint may still be on its way, so a blank page is looked at
+// again for a while.
 bool FindFirstWords(HWND window, POINT& at)
 {
-    ClientPicture picture(window);
-    POINT dark = {};
-    if (!picture.FirstDark(dark))
-        return false;
-    at.x = dark.x + 3;
-    at.y = dark.y + 6;
-    return true;
+    const DWORD start = GetTickCount();
+    do {
+        POINT dark = {};
+        if (ClientPicture(window).FirstDark(dark)) {
+            at.x = dark.x + 3;
+            at.y = dark.y + 6;
+            return true;
+        }
+        Sleep(100);
+    } while (GetTickCount() - start < 1500);
+    return false;
 }
 
 bool SpokenVisible(HWND window)

@@ -192,7 +192,8 @@ std::vector<std::wstring> ProgramSession::CloseOtherWindows()
         DWORD_PTR ignored = 0;
         if (SendMessageTimeoutW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0, SMTO_NORMAL,
                                 AnswerMilliseconds, &ignored) == 0)
-            Fail("the window \"" + Narrow(caption) + "\" did not answer its Cancel command within 2 s");
+            Fail("the window \"" + Narrow(caption) + "\" did not answer its Cancel command within 2 s (error " +
+                 std::to_string(GetLastError()) + (IsWindow(window) ? "" : ", window gone") + ")");
         const DWORD start = GetTickCount();
         while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - start < AnswerMilliseconds)
             Sleep(20);
