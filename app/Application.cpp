@@ -340,6 +340,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         break;
     case MessageFragmentStarted:
     case MessageFragmentEnded:
+    case MessageNarrationHalted:
         application->window->OnFragmentReport(message, wParam, lParam);
         return 0;
     default:

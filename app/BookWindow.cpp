@@ -82,10 +82,16 @@ void BookWindow::BuildTranslationRegions(ParagraphList& paragraphs)
 
 void BookWindow::SetTitleFromFirstParagraph(ParagraphList& paragraphs)
 {
+    const WideString& text = paragraphs.At(0).text;
     std::unique_ptr<DisplayChar[]> title;
-    CopyText(paragraphs.At(0).text, title);
-    if (title)
-        SetTitle(title.get());
+    CopyText(text, title);
+    if (!title)
+        return;
+    // The paragraph's end unit is no character of the title; the title bar
+    // would draw it as a box.
+    if (text.count > 0 && text.At(text.count - 1) == u'\r')
+        title[text.count - 1] = 0;
+    SetTitle(title.get());
 }
 
 int BookWindow::CopyText(const WideString& text, std::unique_ptr<DisplayChar[]>& out)
@@ -295,6 +301,15 @@ void BookWindow::OnFragmentReport(UINT message, WPARAM fragment, LPARAM number)
 {
     const int32_t i = static_cast<int32_t>(fragment);
     const bool current = static_cast<uint32_t>(number) == narrationNumber.load();
+    if (message == MessageNarrationHalted) {
+        // At a track change the next fragment is reported as started when
+        // the old track's last buffer ends, before its own track is opened;
+        // when that track is missing nothing of it sounds, so it must not
+        // stay green.
+        if (current && playing == 1)
+            textLayer.Recolor(TextColor, highlightFirstCell, highlightLastCell);
+        return;
+    }
     if (message == MessageFragmentStarted) {
         // A start from a narration that was stopped meanwhile never paints.
         if (current)

@@ -24,6 +24,8 @@ class BookWindow;
 // belongs to.
 constexpr UINT MessageFragmentStarted = WM_APP + 1;
 constexpr UINT MessageFragmentEnded = WM_APP + 2;
+// The narration stopped at a track that cannot be played; wParam 0.
+constexpr UINT MessageNarrationHalted = WM_APP + 3;
 
 // Holds the book window; nothing else uses it.
 struct WindowOwnerRef {

@@ -190,5 +190,8 @@ INT_PTR WindowBase::ShowHelpDialog()
 int32_t BookWindow::ShowPurchaseDialog()
 {
     purchaseDialogWindow = this;
+    // Queued behind the fragment reports already made, so it is handled after
+    // them on the user-interface thread.
+    PostMessageW(hwnd, MessageNarrationHalted, 0, static_cast<LPARAM>(narrationNumber.load()));
     return static_cast<int32_t>(ShowDialog(instance, IDD_PURCHASE, hwnd, PurchaseDialogProc));
 }

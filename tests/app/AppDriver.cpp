@@ -68,6 +68,34 @@ void WriteBytes(const std::wstring& file, const std::string& bytes)
     fclose(f);
 }
 
+void WriteSilentTrack(const std::wstring& file, uint32_t milliseconds)
+{
+    const uint32_t bytes = milliseconds * 8;
+    std::string data;
+    auto put32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; i++)
+            data.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    };
+    auto put16 = [&](uint16_t v) {
+        data.push_back(static_cast<char>(v & 0xFF));
+        data.push_back(static_cast<char>(v >> 8));
+    };
+    data += "RIFF";
+    put32(36 + bytes);
+    data += "WAVEfmt ";
+    put32(16);
+    put16(1);
+    put16(1);
+    put32(8000);
+    put32(8000);
+    put16(1);
+    put16(8);
+    data += "data";
+    put32(bytes);
+    data.append(bytes, static_cast<char>(0x80));
+    WriteBytes(file, data);
+}
+
 bool ReadBytes(const std::wstring& file, std::string& bytes)
 {
     bytes.clear();
@@ -252,4 +280,64 @@ COLORREF ClientPixel(HWND hwnd, int x, int y)
     const COLORREF color = GetPixel(screen, p.x, p.y);
     ReleaseDC(nullptr, screen);
     return color;
+}
+
+HWND WaitForDialog(HWND owner, const wchar_t* caption, DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        HWND dialog = FindWindowW(L"#32770", caption);
+        if (dialog != nullptr && GetWindow(dialog, GW_OWNER) == owner && IsWindowVisible(dialog))
+            return dialog;
+        if (GetTickCount() - start >= milliseconds)
+            return nullptr;
+        Sleep(25);
+    }
+}
+
+ClientCapture::ClientCapture(HWND hwnd) : width(0), height(0)
+{
+    RECT client = {};
+    GetClientRect(hwnd, &client);
+    width = client.right;
+    height = client.bottom;
+    if (width <= 0 || height <= 0)
+        return;
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+    pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
+COLORREF ClientCapture::At(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width || y >= height)
+        return CLR_INVALID;
+    const uint32_t p = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+int ClientCapture::Count(const RECT& area, COLORREF color) const
+{
+    int n = 0;
+    for (int y = area.top < 0 ? 0 : area.top; y < area.bottom && y < height; y++)
+        for (int x = area.left < 0 ? 0 : area.left; x < area.right && x < width; x++)
+            n += At(x, y) == color ? 1 : 0;
+    return n;
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ private:
 // Writes UTF-16 little-endian text with a byte-order mark.
 void WriteUtf16File(const std::wstring& file, const std::u16string& text);
 void WriteBytes(const std::wstring& file, const std::string& bytes);
+// An 8 kHz, 8-bit mono RIFF WAVE file of silence.
+void WriteSilentTrack(const std::wstring& file, uint32_t milliseconds);
 bool ReadBytes(const std::wstring& file, std::string& bytes);
 
 // A book of paragraphs joined by CR LF, ending with a line end.
@@ -70,6 +73,26 @@ private:
 std::wstring ProgramPath();
 // A file of the build tree named by its Unix path, as a Windows path.
 std::wstring WindowsPathOf(const char* unixPath);
+
+// A visible dialog of any process with this caption and owner, waited for;
+// null when none shows within the time.
+HWND WaitForDialog(HWND owner, const wchar_t* caption, DWORD milliseconds = 5000);
+
+// The window's client area as it is on screen now.
+class ClientCapture {
+public:
+    explicit ClientCapture(HWND hwnd);
+    COLORREF At(int x, int y) const;
+    // Pixels of the colour in the rectangle (clipped to the client area).
+    int Count(const RECT& area, COLORREF color) const;
+    int Width() const { return width; }
+    int Height() const { return height; }
+
+private:
+    int width;
+    int height;
+    std::vector<uint32_t> pixels; // top-down rows of 0x00RRGGBB
+};
 
 // The screen pixel at a client point of the window.
 COLORREF ClientPixel(HWND hwnd, int x, int y);

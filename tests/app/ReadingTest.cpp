@@ -1,155 +1,50 @@
-// Narration and translation balloons in the test process: the program's own
-// application object reads a book written here, with silent narration
-// tracks and four translation files.
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "AppDriver.h"
-#include "app/Application.h"
-#include "app/BookWindow.h"
+// Narration and translation balloons in the test process: clicks reach the
+// program's own window procedure, and the tests read cell colours, the
+// balloon ring and the screen.
+#include "ReadingFixture.h"
 
 namespace {
 
-// An 8 kHz, 8-bit mono RIFF WAVE file of silence.
-void WriteSilentTrack(const std::wstring& file, uint32_t milliseconds)
+constexpr COLORREF BalloonFill = RGB(255, 255, 223);
+
+int32_t ClientHeight()
 {
-    const uint32_t bytes = milliseconds * 8;
-    std::string data;
-    auto put32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; i++)
-            data.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-    };
-    auto put16 = [&](uint16_t v) {
-        data.push_back(static_cast<char>(v & 0xFF));
-        data.push_back(static_cast<char>(v >> 8));
-    };
-    data += "RIFF";
-    put32(36 + bytes);
-    data += "WAVEfmt ";
-    put32(16);
-    put16(1);
-    put16(1);
-    put32(8000);
-    put32(8000);
-    put16(1);
-    put16(8);
-    data += "data";
-    put32(bytes);
-    data.append(bytes, static_cast<char>(0x80));
-    WriteBytes(file, data);
+    RECT client = {};
+    GetClientRect(GetApplication()->window->Hwnd(), &client);
+    return client.bottom;
 }
 
-class ReadingTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_WRITE, nullptr,
-                            &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"N"), 2 * sizeof(wchar_t));
-            RegCloseKey(key);
-        }
-        folder = new TempFolder();
-        std::vector<std::u16string> paragraphs = FillerParagraphs(400, 5);
-        paragraphs[0] = u"Harrowdene";
-        WriteUtf16File(folder->File(L"book.txt"), JoinParagraphs(paragraphs));
-        // Paragraph 2: piece 0 (units 0 to 9) in four languages, piece 1
-        // (units 20 to 30) empty in the third file.
-        const char16_t* const texts[4][2] = {
-            {u"\x0420\x0443\x0441\x0441\x043A\x0438\x0439", u"\x0432\x0442\x043E\x0440\x043E\x0439"},
-            {u"fran\x00E7" u"ais", u"second"},
-            {u"espa\x00F1ol", u""},
-            {u"\x05D8\x05E7\x05E1\x05D8", u"\x05E9\x05E0\x05D9"}};
-        for (int t = 0; t < 4; t++) {
-            WriteUtf16File(folder->File(L"book_t" + std::to_wstring(t + 1) + L".txt"),
-                           u"02 0 9\r\n" + std::u16string(texts[t][0]) + u"\r\n2 20 30\r\n" +
-                               std::u16string(texts[t][1]) + u"\r\n");
-        }
-        DeleteSettings();
-        SetCurrentDirectoryW(folder->Path().c_str());
-        GetApplication()->Start(GetModuleHandleW(nullptr), SW_SHOW);
-        Pump();
-    }
-
-    static void TearDownTestSuite()
-    {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        SetCurrentDirectoryW(temp);
-        delete folder;
-    }
-
-    static void Pump()
-    {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
+// Screen pixels of a client rectangle that have the colour, once painting
+// has reached the screen.
+int CountPixels(HWND hwnd, const RECT& area, COLORREF color)
+{
+    UpdateWindow(hwnd);
+    MSG message;
+    for (int i = 0; i < 3; i++) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&message);
-        }
+        Sleep(30);
     }
+    return ClientCapture(hwnd).Count(area, color);
+}
 
-    // Pumps messages until the condition holds or the time is up.
-    template <typename Condition>
-    static bool PumpUntil(Condition condition, DWORD milliseconds)
-    {
-        const DWORD start = GetTickCount();
-        while (GetTickCount() - start < milliseconds) {
-            Pump();
-            if (condition())
-                return true;
-            Sleep(10);
-        }
-        Pump();
-        return condition();
-    }
+} // namespace
 
-    static BookWindow& Window() { return *GetApplication()->window; }
-
-    // Client point in the middle of a region's first rectangle.
-    static LPARAM ClientPointOf(const TextRegion& region)
-    {
-        const Rect& r = region.At(0);
-        return MAKELPARAM(r.x + r.width / 2, r.y + r.height / 2 - Window().Shift());
-    }
-
-    static std::u16string BalloonTextShown()
-    {
-        BookWindow& w = Window();
-        if (!w.balloonText)
-            return u"(none)";
-        std::u16string text;
-        for (const DisplayChar* c = w.balloonText.get(); *c != 0; c++)
-            text.push_back(static_cast<char16_t>(static_cast<std::make_unsigned<DisplayChar>::type>(*c)));
-        return text;
-    }
-
-    static std::u16string Expected(uint32_t t, uint32_t k)
-    {
-        const WideString& text = GetBookDocument().Paragraphs().At(2).PieceAt(t, k).text;
-        std::unique_ptr<DisplayChar[]> copy;
-        Window().CopyText(text, copy);
-        std::u16string result;
-        for (uint32_t i = 0; i < text.count; i++)
-            result.push_back(static_cast<char16_t>(static_cast<std::make_unsigned<DisplayChar>::type>(copy[i])));
-        return result;
-    }
-
-    static TempFolder* folder;
-};
-
-TempFolder* ReadingTest::folder = nullptr;
+TEST_F(ReadingTest, TitleIsTheFirstParagraphWithoutItsEndUnit)
+{
+    wchar_t title[64] = {};
+    GetWindowTextW(Window().Hwnd(), title, 64);
+    EXPECT_STREQ(title, L"Harrowdene");
+}
 
 TEST_F(ReadingTest, LeftClicksStepThroughTheEnabledTranslations)
 {
     BookWindow& w = Window();
-    SendMessageW(w.Hwnd(), WM_COMMAND, 7000, 0);
-    ASSERT_EQ(w.TranslationRegions().count, 2u);
-    const LPARAM piece = ClientPointOf(w.TranslationRegions().At(0));
-    const LPARAM other = ClientPointOf(w.TranslationRegions().At(1));
+    ScrollTo(0);
+    w.translationIndex = 0;
+    ASSERT_EQ(w.TranslationRegions().count, 3u);
+    const LPARAM piece = ClientPoint(DocumentPointOf(w.TranslationRegions().At(0)), 0);
+    const LPARAM other = ClientPoint(DocumentPointOf(w.TranslationRegions().At(1)), 0);
     const LPARAM nowhere = MAKELPARAM(3, 3);
 
     // Clicks in order, and the text each leaves in the balloon.
@@ -184,65 +79,171 @@ TEST_F(ReadingTest, LeftClicksStepThroughTheEnabledTranslations)
     EXPECT_TRUE(w.balloonOpen);
     SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, 0, nowhere);
     EXPECT_FALSE(w.balloonOpen);
+    w.translationIndex = 0;
 }
 
-bool CellsHaveColor(uint32_t first, uint32_t last, const ColorRGB& color)
+// The balloon opens below a piece in the upper half of the window and above
+// one in the lower half; the middle line itself counts as upper.
+TEST_F(ReadingTest, BalloonOpensAwayFromTheNearerEdge)
 {
-    for (uint32_t c = first; c <= last; c++) {
-        if (GetApplication()->window->Cells().CellAt(c).Color().ToColorRef() != color.ToColorRef())
-            return false;
+    BookWindow& w = Window();
+    const TextRegion& region = w.TranslationRegions().At(2);
+    ASSERT_EQ(region.Line(), static_cast<int32_t>(FarTranslatedParagraph));
+    const POINT point = DocumentPointOf(region);
+    const int32_t h = ClientHeight();
+
+    // The anchors are in document pixels: learn them from a first balloon.
+    ScrollTo(point.y - h / 4);
+    w.translationIndex = 0;
+    SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, 0, ClientPoint(point, w.Shift()));
+    ASSERT_TRUE(w.balloonText != nullptr);
+    const Balloon& first = w.balloonLayer.BalloonAt(static_cast<uint32_t>(w.openBalloonIndex));
+    const Point anchorTop = first.anchorTop;
+    const Point anchorBottom = first.anchorBottom;
+    SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, 0, MAKELPARAM(3, 3));
+
+    const struct {
+        int32_t anchorClientY; // where the upper anchor is put in the window
+        bool downwards;
+    } cases[] = {{40, true}, {h / 2, true}, {h / 2 + 1, false}, {h - 60, false}};
+    for (const auto& c : cases) {
+        ScrollTo(anchorTop.y - c.anchorClientY);
+        ASSERT_EQ(anchorTop.y - w.Shift(), c.anchorClientY);
+        w.translationIndex = 0;
+        SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, 0, ClientPoint(point, w.Shift()));
+        UpdateWindow(w.Hwnd());
+        const Balloon& b = w.balloonLayer.BalloonAt(static_cast<uint32_t>(w.openBalloonIndex));
+        ASSERT_EQ(b.visible, 1) << c.anchorClientY;
+        const Point tip = b.outline[0];
+        if (c.downwards) {
+            EXPECT_EQ(tip.y, anchorBottom.y - w.Shift()) << c.anchorClientY;
+            EXPECT_EQ(b.outline[1].y, tip.y + 50) << c.anchorClientY;
+            EXPECT_GT(b.outline[3].y, b.outline[1].y) << c.anchorClientY;
+        } else {
+            EXPECT_EQ(tip.y, anchorTop.y - w.Shift()) << c.anchorClientY;
+            EXPECT_EQ(b.outline[1].y, tip.y - 50) << c.anchorClientY;
+            EXPECT_LT(b.outline[3].y, b.outline[1].y) << c.anchorClientY;
+        }
+        // On screen: the body's fill lies on the chosen side of the piece,
+        // and nothing of it on the other.
+        const int32_t bodyTop = std::min(b.outline[1].y, b.outline[3].y);
+        const int32_t bodyBottom = std::max(b.outline[1].y, b.outline[3].y);
+        const RECT body = {b.outline[4].x + 2, bodyTop + 2, b.outline[3].x - 2, bodyBottom - 2};
+        EXPECT_GT(CountPixels(w.Hwnd(), body, BalloonFill), 20) << c.anchorClientY;
+        const int32_t mirrorTop = 2 * tip.y - bodyBottom;
+        const RECT mirror = {body.left, std::max(0, mirrorTop + 2), body.right, std::max(0, 2 * tip.y - bodyTop - 2)};
+        EXPECT_EQ(CountPixels(w.Hwnd(), mirror, BalloonFill), 0) << c.anchorClientY;
+        SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, 0, MAKELPARAM(3, 3));
     }
-    return true;
 }
 
-bool AnyCellGreen()
+TEST_F(ReadingTest, EmptyPieceShowsNoBalloon)
 {
-    TextLayer& cells = GetApplication()->window->Cells();
-    for (uint32_t c = 0; c < cells.CellCount(); c++) {
-        if (cells.CellAt(c).Color().ToColorRef() == SpokenColor.ToColorRef())
-            return true;
+    BookWindow& w = Window();
+    ScrollTo(0);
+    const LPARAM piece = ClientPoint(DocumentPointOf(w.TranslationRegions().At(1)), 0);
+    RECT client = {};
+    GetClientRect(w.Hwnd(), &client);
+
+    // The same piece in the second language has text, in the third none.
+    const struct {
+        uint32_t translation;
+        bool shown;
+    } cases[] = {{1, true}, {2, false}};
+    for (const auto& c : cases) {
+        w.translationIndex = c.translation;
+        SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, 0, piece);
+        UpdateWindow(w.Hwnd());
+        int visible = 0;
+        for (uint32_t i = 0; i < BalloonLayer::RingSize; i++)
+            visible += w.balloonLayer.BalloonAt(i).visible;
+        EXPECT_EQ(visible, c.shown ? 1 : 0) << c.translation;
+        EXPECT_EQ(w.balloonText != nullptr, c.shown) << c.translation;
+        // The piece is outlined either way.
+        EXPECT_GT(w.highlightLayer.OutlinePoints().count, 0u) << c.translation;
+        const int fill = CountPixels(w.Hwnd(), {0, 0, client.right, client.bottom}, BalloonFill);
+        if (c.shown)
+            EXPECT_GT(fill, 20);
+        else
+            EXPECT_EQ(fill, 0);
+        SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, 0, MAKELPARAM(3, 3));
+        UpdateWindow(w.Hwnd());
     }
-    return false;
+    w.translationIndex = 0;
+}
+
+// The Russian piece: the 8-bit build holds its code page 1251 bytes and draws
+// them with the Cyrillic font; the wide build holds the text itself.
+TEST_F(ReadingTest, CyrillicTranslationIsDrawnInItsCodePage)
+{
+    BookWindow& w = Window();
+    ScrollTo(0);
+    w.translationIndex = 0;
+    SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, 0, ClientPoint(DocumentPointOf(w.TranslationRegions().At(0)), 0));
+    UpdateWindow(w.Hwnd());
+    ASSERT_TRUE(w.balloonText != nullptr);
+    const Balloon& b = w.balloonLayer.BalloonAt(static_cast<uint32_t>(w.openBalloonIndex));
+    ASSERT_EQ(b.visible, 1);
+
+    const WideString& piece = GetBookDocument().Paragraphs().At(TranslatedParagraph).PieceAt(0, 0).text;
+    const std::wstring source(reinterpret_cast<const wchar_t*>(piece.items), piece.count);
+#ifdef UNICODE
+    EXPECT_EQ(std::wstring(b.Text()), source);
+    EXPECT_EQ(b.charset, 0);
+    const wchar_t* measured = source.c_str();
+    HFONT reference = CreateFontW(18, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0,
+                                  FF_ROMAN | DEFAULT_PITCH, L"Tahoma");
+#else
+    char converted[64] = {};
+    WideCharToMultiByte(1251, 0, source.c_str(), static_cast<int>(source.size()), converted, 63, nullptr, nullptr);
+    EXPECT_EQ(std::string(b.Text()), std::string(converted));
+    EXPECT_EQ(b.charset, 204);
+    const wchar_t* measured = source.c_str();
+    HFONT reference = CreateFontW(18, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, RUSSIAN_CHARSET, 0, 0, 0,
+                                  FF_ROMAN | DEFAULT_PITCH, L"Tahoma");
+#endif
+    // The balloon measured Cyrillic letters, not the Western letters that
+    // share their byte values.
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(memory, reference);
+    RECT extent = {0, 0, 0, 0};
+    DrawTextW(memory, measured, -1, &extent, DT_CALCRECT);
+    SelectObject(memory, old);
+    DeleteObject(reference);
+    DeleteDC(memory);
+    EXPECT_EQ(b.textWidth, extent.right);
+
+    // The letters are on screen: the text rectangle is not all fill.
+    const int area = (b.textRect.right - b.textRect.left) * (b.textRect.bottom - b.textRect.top);
+    const int fill = CountPixels(w.Hwnd(), b.textRect, BalloonFill);
+    EXPECT_GT(fill, area / 4);
+    EXPECT_LT(fill, area - 30);
+    SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, 0, MAKELPARAM(3, 3));
 }
 
 TEST_F(ReadingTest, RightClickSpeaksInGreenAndASecondStops)
 {
     BookWindow& w = Window();
-    SyncFragment f0;
-    SyncFragment f1;
-    ASSERT_TRUE(w.GetFragment(0, f0));
-    ASSERT_TRUE(w.GetFragment(1, f1));
-    ASSERT_EQ(f0.isSet, 1);
-    // The first track, long enough for the first fragments.
-    SyncFragment f4;
-    w.GetFragment(4, f4);
-    std::wstring track(reinterpret_cast<const wchar_t*>(f0.trackFile.items), TextLength(f0.trackFile));
-    WriteSilentTrack(folder->File(track), static_cast<uint32_t>(f4.end.ToMilliseconds()) + 2000);
+    StopNarration();
+    ASSERT_EQ(Fragment(0).isSet, 1);
+    const uint32_t first0 = FirstCellOf(0);
+    const uint32_t last0 = LastCellOf(0);
+    const uint32_t first1 = FirstCellOf(1);
+    const uint32_t last1 = LastCellOf(1);
 
-    const uint32_t first0 = w.ParagraphFirstCell(static_cast<uint32_t>(f0.paragraph)) + f0.firstChar;
-    const uint32_t last0 = w.ParagraphFirstCell(static_cast<uint32_t>(f0.paragraph)) + f0.lastChar;
-    const uint32_t first1 = w.ParagraphFirstCell(static_cast<uint32_t>(f1.paragraph)) + f1.firstChar;
-    const uint32_t last1 = w.ParagraphFirstCell(static_cast<uint32_t>(f1.paragraph)) + f1.lastChar;
-
-    // Bring fragment 0 into view and click it.
-    const int32_t top = w.Cells().CellAt(first0).Top();
-    SendMessageW(w.Hwnd(), WM_COMMAND, 7000, 0);
-    w.ScrollDown(top > 200 ? top - 200 : 0, 1);
-    SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, 0, ClientPointOf(w.FragmentRegions().At(0)));
+    ScrollTo(0);
+    SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, 0, ClientPoint(DocumentPointOf(w.FragmentRegions().At(0)), 0));
     ASSERT_TRUE(w.Playing());
 
     ASSERT_TRUE(PumpUntil([&] { return CellsHaveColor(first0, last0, SpokenColor); }, 5000));
     // Pixels of the window show it too.
     UpdateWindow(w.Hwnd());
     const CharCell& cell = w.Cells().CellAt(first0);
-    int green = 0;
-    for (int x = cell.Left(); x < cell.Left() + 200; x++)
-        for (int y = cell.Top() - w.Shift(); y < cell.Bottom() - w.Shift(); y++)
-            green += ClientPixel(w.Hwnd(), x, y) == RGB(0, 159, 0) ? 1 : 0;
-    EXPECT_GT(green, 5);
+    const RECT box = {cell.Left(), cell.Top() - w.Shift(), cell.Left() + 200, cell.Bottom() - w.Shift()};
+    EXPECT_GT(ClientCapture(w.Hwnd()).Count(box, RGB(0, 159, 0)), 5);
 
     // The next fragment takes over in order: the first turns black again.
-    const DWORD wait = static_cast<DWORD>(f1.start.ToMilliseconds() - f0.start.ToMilliseconds()) + 4000;
+    const DWORD wait = Fragment(1).start.ToMilliseconds() - Fragment(0).start.ToMilliseconds() + 4000;
     ASSERT_TRUE(PumpUntil([&] { return CellsHaveColor(first1, last1, SpokenColor); }, wait));
     EXPECT_TRUE(CellsHaveColor(first0, last0, TextColor));
 
@@ -253,10 +254,68 @@ TEST_F(ReadingTest, RightClickSpeaksInGreenAndASecondStops)
     EXPECT_TRUE(CellsHaveColor(first1, last1, TextColor));
     PumpUntil([] { return false; }, 1500);
     EXPECT_FALSE(AnyCellGreen());
-
-    // Right clicks between fragments do nothing.
-    SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, 0, MAKELPARAM(3, 3));
-    EXPECT_FALSE(w.Playing());
 }
 
-} // namespace
+// Cells that belong to no fragment: the gaps between neighbouring fragments
+// of one paragraph.
+TEST_F(ReadingTest, RightClickBetweenFragmentsDoesNothing)
+{
+    BookWindow& w = Window();
+    StopNarration();
+    const int32_t before[] = {3, 4, 10, 11};
+    for (int32_t f : before) {
+        ASSERT_EQ(Fragment(f).paragraph, Fragment(f + 1).paragraph);
+        ASSERT_EQ(Fragment(f).lastChar + 2, Fragment(f + 1).firstChar);
+        const uint32_t gap = LastCellOf(f) + 1;
+        const POINT point = DocumentPointOfCell(gap);
+        ScrollTo(point.y - 300);
+        uint32_t hit = 0;
+        w.TrackMouse(static_cast<uint16_t>(point.x), static_cast<uint16_t>(point.y - w.Shift()));
+        EXPECT_FALSE(w.FragmentRegions().HitTest(w.MousePoint(), hit)) << "after fragment " << f << ": " << hit;
+        SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, 0, ClientPoint(point, w.Shift()));
+        EXPECT_FALSE(w.Playing()) << "after fragment " << f;
+        // The fragments on either side do start narration.
+        SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, 0, ClientPoint(DocumentPointOfCell(gap - 1), w.Shift()));
+        EXPECT_TRUE(w.Playing()) << "fragment " << f;
+        StopNarration();
+    }
+    PumpUntil([] { return false; }, 300);
+    EXPECT_FALSE(AnyCellGreen());
+}
+
+// While the spoken fragment is within 100 pixels of the bottom, each tick
+// moves the view 5 pixels; a scroll by the user switches that off at once.
+TEST_F(ReadingTest, ViewFollowsTheSpokenFragmentUntilTheUserScrolls)
+{
+    BookWindow& w = Window();
+    StopNarration();
+    const int32_t fragment = 10;
+    const uint32_t firstCell = FirstCellOf(fragment);
+    const int32_t h = ClientHeight();
+    const int32_t top = w.Cells().CellAt(firstCell).Top();
+    ScrollTo(top - (h - 60));
+    const int32_t start = w.Shift();
+    ASSERT_EQ(top - start, h - 60);
+
+    SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, 0, ClientPoint(DocumentPointOfCell(firstCell), start));
+    ASSERT_TRUE(w.Playing());
+    EXPECT_FALSE(w.AutoScrolling());
+    ASSERT_TRUE(PumpUntil([&] { return w.Shift() >= start + 15; }, 3000));
+    EXPECT_EQ((w.Shift() - start) % BookWindow::AutoScrollStepPixels, 0);
+    EXPECT_EQ(ReadSavedShift(), w.Shift());
+
+    // A line up or a page down by the user: the glide is off at once (the
+    // next tick may start it again if the spoken fragment is still low).
+    ASSERT_TRUE(w.AutoScrolling());
+    const WPARAM keys[] = {VK_UP, VK_NEXT};
+    for (WPARAM key : keys) {
+        SendMessageW(w.Hwnd(), WM_KEYDOWN, key, 0);
+        EXPECT_FALSE(w.AutoScrolling()) << key;
+    }
+    StopNarration();
+    // Without narration no tick moves the view.
+    const int32_t stopped = w.Shift();
+    PumpUntil([] { return false; }, 400);
+    EXPECT_EQ(w.Shift(), stopped);
+    EXPECT_FALSE(w.AutoScrolling());
+}
