@@ -64,9 +64,22 @@ ASOUND
     fi
     if [ "$users" -eq 0 ]; then
         "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f </dev/null >/dev/null 2>&1 9>&-
+        # Xvfb has no window manager; unmanaged windows let Wine itself
+        # maximise the main window to the whole screen.
+        "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
         # No crash dialog that would wait for a click.
         "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 9>&-
+        # The server keeps the registry in memory and saves it now and then;
+        # restarting it puts these values on disk at once, for tests that
+        # copy the prefix.
+        "$wineserver" -k </dev/null >/dev/null 2>&1 9>&- || true
+        "$wineserver" -w </dev/null >/dev/null 2>&1 9>&- || true
+        "$wineserver" -p </dev/null >/dev/null 2>&1 9>&- || true
     fi
+    # Wine's own helper processes (services, devices, desktop) start with the
+    # first program of a server and live as long as it; started here they
+    # hold none of a test's output pipes open.
+    "$wine" reg query 'HKCU\Software\Wine\Drivers' </dev/null >/dev/null 2>&1 9>&- || true
     echo $((users + 1)) > "$root/users"
     echo "wine prefix ready: $WINEPREFIX on display $DISPLAY"
     ;;

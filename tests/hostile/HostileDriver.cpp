@@ -58,7 +58,7 @@ public:
         for (const Saved& s : saved) {
             if (!s.present)
                 continue;
-            ScopedRegKey key;
+            RegKey key;
             if (RegCreateKeyExW(s.root, Key, 0, nullptr, 0, KEY_WRITE, nullptr, key.Receive(), nullptr) ==
                 ERROR_SUCCESS)
                 RegSetValueExW(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(s.value.c_str()),
@@ -90,7 +90,7 @@ private:
 std::vector<std::wstring> ChildProcesses(DWORD parent)
 {
     std::vector<std::wstring> names;
-    ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (snapshot.Get() == INVALID_HANDLE_VALUE)
         return names;
     PROCESSENTRY32W entry = {};

@@ -39,39 +39,6 @@ std::wstring Caption(HWND window)
     return std::wstring(text, copied < 256 ? copied : 255);
 }
 
-class ScopedWindowDC {
-public:
-    explicit ScopedWindowDC(HWND w) : window(w), dc(GetDC(w)) {}
-    ~ScopedWindowDC()
-    {
-        if (dc != nullptr)
-            ReleaseDC(window, dc);
-    }
-    ScopedWindowDC(const ScopedWindowDC&) = delete;
-    ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
-    HDC Get() const { return dc; }
-
-private:
-    HWND window;
-    HDC dc;
-};
-
-class ScopedMemoryDC {
-public:
-    explicit ScopedMemoryDC(HDC like) : dc(CreateCompatibleDC(like)) {}
-    ~ScopedMemoryDC()
-    {
-        if (dc != nullptr)
-            DeleteDC(dc);
-    }
-    ScopedMemoryDC(const ScopedMemoryDC&) = delete;
-    ScopedMemoryDC& operator=(const ScopedMemoryDC&) = delete;
-    HDC Get() const { return dc; }
-
-private:
-    HDC dc;
-};
-
 } // namespace
 
 std::string Narrow(const std::wstring& text)
@@ -98,8 +65,8 @@ bool ProgramSession::Start(const std::wstring& program, const std::wstring& fold
         Fail("the program did not start, error " + std::to_string(GetLastError()));
         return false;
     }
-    process = std::make_unique<ScopedHandle>(processInfo.hProcess);
-    thread = std::make_unique<ScopedHandle>(processInfo.hThread);
+    process = std::make_unique<KernelHandle>(processInfo.hProcess);
+    thread = std::make_unique<KernelHandle>(processInfo.hThread);
     return true;
 }
 
@@ -266,8 +233,8 @@ ClientPicture::ClientPicture(HWND window)
         width = height = 0;
         return;
     }
-    ScopedWindowDC source(window);
-    ScopedMemoryDC memory(source.Get());
+    WindowDC source(window);
+    MemoryDC memory(CreateCompatibleDC(source.Get()));
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -276,7 +243,7 @@ ClientPicture::ClientPicture(HWND window)
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    ScopedGdiObject<HBITMAP> bitmap(CreateDIBSection(memory.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    GdiObject<HBITMAP> bitmap(CreateDIBSection(memory.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (source.Get() == nullptr || memory.Get() == nullptr || bitmap.Get() == nullptr) {
         width = height = 0;
         return;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Handles.h"
+#include "core/WinHandles.h"
 
 // One run of the real program, watched from outside as a user's desktop
 // would see it: its main window, the dialogs it opens, whether it answers
@@ -64,8 +64,8 @@ public:
 
 private:
     PROCESS_INFORMATION processInfo = {};
-    std::unique_ptr<ScopedHandle> process;
-    std::unique_ptr<ScopedHandle> thread;
+    std::unique_ptr<KernelHandle> process;
+    std::unique_ptr<KernelHandle> thread;
     HWND mainWindow = nullptr;
     std::vector<std::string> failures;
 };

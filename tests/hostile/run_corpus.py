@@ -106,7 +106,12 @@ class Worker:
         subprocess.run([WINESERVER, "-k"], env=self.env("sound"), **quiet)
         subprocess.run([WINESERVER, "-w"], env=self.env("sound"), **quiet)
         subprocess.run([WINESERVER, "-p"], env=self.env("sound"), **quiet)
-        subprocess.run([WINE, "cmd", "/c", "exit"], env=self.env("sound"), timeout=120, **quiet)
+        # The copied registry may predate the shared server's last save, so
+        # the sound driver and the unmanaged (maximisable) windows are set
+        # again here rather than trusted.
+        for key, name, value in (("Drivers", "Audio", "alsa"), ("X11 Driver", "Managed", "N")):
+            subprocess.run([WINE, "reg", "add", "HKCU\\Software\\Wine\\" + key, "/v", name, "/d", value, "/f"],
+                           env=self.env("sound"), timeout=120, **quiet)
 
     def windows_dir(self):
         return os.path.join(self.prefix, "drive_c", "windows")
