@@ -13,33 +13,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/ProcessFigures.h"
+
 namespace {
-
-int64_t WallMicroseconds()
-{
-    FILETIME ft;
-    GetSystemTimePreciseAsFileTime(&ft);
-    const int64_t ticks = (static_cast<int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    return (ticks - 116444736000000000LL) / 10;
-}
-
-// Committed private memory walked region by region: Wine leaves its own
-// private-bytes counter at zero.
-double PrivateCommittedMB()
-{
-    uint64_t total = 0;
-    MEMORY_BASIC_INFORMATION info;
-    const char* p = nullptr;
-    while (VirtualQuery(p, &info, sizeof(info)) == sizeof(info)) {
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
-            total += info.RegionSize;
-        const char* next = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
-        if (next <= p)
-            break;
-        p = next;
-    }
-    return total / (1024.0 * 1024.0);
-}
 
 bool painted = false;
 

@@ -31,22 +31,14 @@
 #include "app/BookWindow.h"
 #include "app/Edition.h"
 #include "audio/PlaybackController.h"
+#include "bench/ProcessFigures.h"
 #include "book/BookLoader.h"
+#include "core/WinHandles.h"
 #include "syncdata/SyncTableBuilder.h"
 
 namespace {
 
 // ---- clocks ---------------------------------------------------------------
-
-// Microseconds since 1970 on the clock Linux calls CLOCK_REALTIME (Wine reads
-// it for this call), the clock the recorder of the sound device stamps with.
-int64_t WallMicroseconds()
-{
-    FILETIME ft;
-    GetSystemTimePreciseAsFileTime(&ft);
-    const int64_t ticks = (static_cast<int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    return (ticks - 116444736000000000LL) / 10;
-}
 
 double Milliseconds()
 {
@@ -146,24 +138,6 @@ struct Memory {
     double peakWorkingSetMB;
 };
 
-// Committed private memory, as Windows counts "private bytes": Wine's own
-// counter of it stays at zero, so the address space is walked instead.
-double PrivateCommittedMB()
-{
-    uint64_t total = 0;
-    MEMORY_BASIC_INFORMATION info;
-    const char* p = nullptr;
-    while (VirtualQuery(p, &info, sizeof(info)) == sizeof(info)) {
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
-            total += info.RegionSize;
-        const char* next = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
-        if (next <= p)
-            break;
-        p = next;
-    }
-    return total / (1024.0 * 1024.0);
-}
-
 Memory ReadMemory()
 {
     PROCESS_MEMORY_COUNTERS_EX counters = {};
@@ -185,23 +159,6 @@ void ReportMemory(const char* when, const Memory& m)
     Figure(name, m.peakWorkingSetMB, "MB");
 }
 
-class OwnedHandle {
-public:
-    explicit OwnedHandle(HANDLE h) : handle(h) {}
-    ~OwnedHandle()
-    {
-        if (handle != nullptr && handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    HANDLE Get() const { return handle; }
-    bool Valid() const { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle;
-};
-
 double FileTimeMs(const FILETIME& t)
 {
     return ((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
@@ -216,8 +173,8 @@ struct ThreadCpu {
 std::vector<ThreadCpu> ReadThreadTimes()
 {
     std::vector<ThreadCpu> out;
-    OwnedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (!snapshot.Valid())
+    KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot.IsOpen())
         return out;
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
@@ -225,9 +182,9 @@ std::vector<ThreadCpu> ReadThreadTimes()
     for (BOOL more = Thread32First(snapshot.Get(), &entry); more; more = Thread32Next(snapshot.Get(), &entry)) {
         if (entry.th32OwnerProcessID != self)
             continue;
-        OwnedHandle thread(OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID));
+        KernelHandle thread(OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID));
         FILETIME created, exited, kernel, user;
-        if (thread.Valid() && GetThreadTimes(thread.Get(), &created, &exited, &kernel, &user))
+        if (thread.IsOpen() && GetThreadTimes(thread.Get(), &created, &exited, &kernel, &user))
             out.push_back({entry.th32ThreadID, FileTimeMs(kernel) + FileTimeMs(user)});
     }
     return out;

@@ -17,6 +17,7 @@
 # Figures go to stdout and to build/bench/results.txt.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/headless.sh"
 cd "$root"
 
 narrate=200
@@ -76,11 +77,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp </dev/null 2>/dev/null & echo "pid $!")
-read -r _ xvfb_pid <&3
-read -r number <&3
-exec 3<&-
-export DISPLAY=":$number"
+start_xvfb
 
 pactl exit 2>/dev/null || true
 pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load="module-null-sink sink_name=vsink" \

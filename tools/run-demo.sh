@@ -13,6 +13,7 @@
 #   tools/run-demo.sh [--tracks 1-2]    (a slice of the narration: faster the first time)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/headless.sh"
 cd "$root"
 
 tracks=()
@@ -50,13 +51,8 @@ headless=0
 if [ -z "${DISPLAY:-}" ]; then
     headless=1
     # No screen and, as a rule, no sound card: wave-out writes to a null device.
-    cat > "$HOME/.asoundrc" <<ASOUND
-pcm.!default { type file slave.pcm "null" file "/dev/null" format "raw" }
-ASOUND
-    exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp </dev/null 2>/dev/null & echo "pid $!")
-    read -r _ xvfb_pid <&3
-    read -r number <&3
-    export DISPLAY=":$number"
+    write_null_sound "$HOME"
+    start_xvfb
 else
     rm -f "$HOME/.asoundrc"
 fi

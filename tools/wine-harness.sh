@@ -10,6 +10,7 @@
 # teardown stops everything. A run that died without its teardown is healed by
 # the next setup, which restarts whatever is gone.
 set -euo pipefail
+. "$(dirname "$0")/headless.sh"
 
 cmd=${1:?setup or teardown}
 mkdir -p "${2:?build directory}/wine"
@@ -38,20 +39,14 @@ setup)
     mkdir -p "$root/home"
     users=$(cat "$root/users" 2>/dev/null || echo 0)
 
-    cat > "$HOME/.asoundrc" <<ASOUND
-pcm.!default { type file slave.pcm "null" file "$root/wave-out.raw" format "raw" }
-ASOUND
+    write_null_sound "$HOME" "$root/wave-out.raw"
 
     if [ -n "${DISPLAY:-}" ] && ! xvfb_alive; then
         echo "$DISPLAY" > "$root/display"
     elif ! xvfb_alive; then
-        # -displayfd picks a free display number and reports it.
-        exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp </dev/null 2>/dev/null 9>&- & echo "pid $!")
-        read -r _ xpid <&3
-        read -r num <&3
-        exec 3<&-
-        echo "$xpid" > "$root/xvfb.pid"
-        echo ":$num" > "$root/display"
+        start_xvfb
+        echo "$xvfb_pid" > "$root/xvfb.pid"
+        echo "$DISPLAY" > "$root/display"
     fi
     export DISPLAY=$(cat "$root/display")
 

@@ -12,6 +12,7 @@
 # with a null sound device, so that it never disturbs the test prefixes.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/tools/headless.sh"
 preset=win-wide
 minutes=20
 seed=$(date +%s)
@@ -39,15 +40,8 @@ mkdir -p "$soak/home"
 export WINEPREFIX="$soak/prefix" WINEDEBUG=-all HOME="$soak/home" WINEDLLOVERRIDES="mscoree,mshtml="
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-cat > "$HOME/.asoundrc" <<ASOUND
-pcm.!default { type file slave.pcm "null" file "/dev/null" format "raw" }
-ASOUND
-
-exec 3< <(Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp </dev/null 2>/dev/null & echo "pid $!")
-read -r _ xvfb_pid <&3
-read -r number <&3
-exec 3<&-
-export DISPLAY=":$number"
+write_null_sound "$HOME"
+start_xvfb
 cleanup() {
     "$wineserver" -k 2>/dev/null || true
     kill "$xvfb_pid" 2>/dev/null || true
