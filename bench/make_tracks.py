@@ -18,8 +18,8 @@ RATE = 16000
 def main(argv):
     folder = argv[1]
     period = bytes(128 + int(20 * math.sin(2 * math.pi * k / 40)) for k in range(40))
-    for spec in argv[2:]:
-        name, seconds = spec.split(":")
+    for item in argv[2:]:
+        name, seconds = item.split(":")
         frames = period * (int(float(seconds) * RATE) // len(period) + 1)
         with wave.open(os.path.join(folder, name), "wb") as w:
             w.setnchannels(1)
