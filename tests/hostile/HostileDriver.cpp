@@ -6,6 +6,11 @@
 //       a translation opened and closed, keys, wheel, scroll bar, chapters,
 //       translation menus, optionally the web-page commands, then a close.
 //       --no-http takes the "http" handler out of the registry for the run.
+//   hostile_driver demo PROGRAM FOLDER
+//       reading aloud on the demo edition: the first fragment turns green
+//       within a second of a right-click on it, the green moves on to the
+//       next fragment, a left-click on a translated piece opens a balloon,
+//       and a second right-click stops the narration and leaves no green.
 //   hostile_driver soak PROGRAM FOLDER SECONDS SEED
 //       random use for the given time, with the program's memory and handle
 //       count printed every ten seconds.
@@ -31,6 +36,7 @@ namespace {
 
 const wchar_t PurchaseCaption[] = L"Harrowdene CD";
 const COLORREF SpokenColor = RGB(0, 159, 0);
+const COLORREF BalloonColor = RGB(255, 255, 223);
 
 void Report(const char* name, const std::string& value)
 {
@@ -242,6 +248,162 @@ int RunCase(const std::wstring& program, const std::wstring& folder, bool web, b
     return session.Failures().empty() ? 0 : 1;
 }
 
+// Green seen on the window, and when, counted from the right-click.
+struct Sighting {
+    DWORD after;
+    RECT bounds;
+};
+
+std::string Describe(const Sighting& s)
+{
+    return std::to_string(s.after) + "ms@" + std::to_string(s.bounds.left) + "," + std::to_string(s.bounds.top) +
+           "-" + std::to_string(s.bounds.right) + "," + std::to_string(s.bounds.bottom);
+}
+
+// Whether text in `later` comes after text in `earlier` when reading: on a
+// lower line, or further right on the same one.
+bool ReadsBefore(const RECT& earlier, const RECT& later)
+{
+    if (later.top >= earlier.bottom)
+        return true;
+    const bool sameLine = later.top < earlier.bottom && earlier.top < later.bottom;
+    return sameLine && later.left >= earlier.right;
+}
+
+int RunDemo(const std::wstring& program, const std::wstring& folder)
+{
+    // The sound device plays faster than real time, so a fragment may be
+    // green for a few tens of milliseconds only: the window is looked at
+    // often, and only its upper part, where the first fragments are.
+    const DWORD PollMilliseconds = 20;
+    const DWORD FirstGreenMilliseconds = 1000;
+    const DWORD WatchMilliseconds = 8000;
+
+    // A new reader's start, at the top of the book: earlier runs in this
+    // prefix may have saved a shift.
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    DeleteFileW((std::wstring(windows) + L"\\velmark.ini").c_str());
+
+    ProgramSession session;
+    if (!session.Start(program, folder) || !session.WaitForWindow(30000, 3000)) {
+        for (const std::string& failure : session.Failures())
+            Report("fail", failure);
+        return 1;
+    }
+    HWND window = session.Window();
+    for (const std::wstring& caption : session.CloseOtherWindows())
+        session.Fail("a window \"" + Narrow(caption) + "\" opened at start");
+
+    POINT words = {};
+    RECT client = {};
+    GetClientRect(window, &client);
+    const int band = static_cast<int>(client.bottom) / 2;
+    if (!FindFirstWords(window, words))
+        session.Fail("no text on the page");
+    else if (ClientPicture(window).CountColor(SpokenColor) > 0)
+        session.Fail("green on the page before any narration");
+
+    std::vector<Sighting> sightings;
+    bool moved = false;
+    if (session.Failures().empty()) {
+        session.Click("right-click on the first fragment", WM_RBUTTONDOWN, WM_RBUTTONUP, words);
+        const DWORD clicked = GetTickCount();
+        unsigned looks = 0;
+        while (!moved && GetTickCount() - clicked < WatchMilliseconds && session.Alive()) {
+            const DWORD now = GetTickCount() - clicked;
+            RECT green = {};
+            RECT common = {};
+            looks++;
+            const bool seen = ClientPicture(window, band).ColorBounds(SpokenColor, green);
+            if (seen && !sightings.empty() && IntersectRect(&common, &sightings.front().bounds, &green)) {
+                // The first fragment caught while being painted or erased.
+                UnionRect(&sightings.front().bounds, &sightings.front().bounds, &green);
+            } else if (seen) {
+                sightings.push_back(Sighting{now, green});
+                moved = sightings.size() > 1;
+            }
+            Sleep(PollMilliseconds);
+        }
+        Report("looks", std::to_string(looks) + " in " + std::to_string(GetTickCount() - clicked) + " ms");
+        std::string seen;
+        for (const Sighting& s : sightings)
+            seen += (seen.empty() ? "" : " ") + Describe(s);
+        Report("green", seen.empty() ? "none" : seen);
+
+        if (sightings.empty()) {
+            session.Fail("no green within " + std::to_string(WatchMilliseconds) + " ms of the right-click");
+        } else {
+            const Sighting& first = sightings.front();
+            if (first.after > FirstGreenMilliseconds)
+                session.Fail("the first green came " + std::to_string(first.after) + " ms after the right-click");
+            // The green covers the ink of the letters; the click may have
+            // been just below or beside it, on the same line.
+            RECT line = first.bounds;
+            InflateRect(&line, 4, (line.bottom - line.top) / 2);
+            if (!PtInRect(&line, words))
+                session.Fail("the first green (" + Describe(first) + ") is not over the clicked words at " +
+                             std::to_string(words.x) + "," + std::to_string(words.y));
+            if (!moved)
+                session.Fail("the green did not move within " + std::to_string(WatchMilliseconds) + " ms");
+            else if (!ReadsBefore(first.bounds, sightings[1].bounds))
+                session.Fail("the green moved from " + Describe(first) + " to " + Describe(sightings[1]) +
+                             ", which is not further on in the text");
+        }
+    }
+
+    if (moved) {
+        // The title is a translated piece; narration goes on meanwhile.
+        if (ClientPicture(window).CountColor(BalloonColor) > 0)
+            session.Fail("the balloon's fill on the page before the left-click");
+        session.Click("left-click on a translated piece", WM_LBUTTONDOWN, WM_LBUTTONUP, words);
+        int balloon = 0;
+        const DWORD clicked = GetTickCount();
+        while (balloon == 0 && GetTickCount() - clicked < 1000) {
+            balloon = ClientPicture(window).CountColor(BalloonColor);
+            Sleep(PollMilliseconds);
+        }
+        Report("balloon_pixels", std::to_string(balloon));
+        if (balloon < 100)
+            session.Fail("no balloon within 1 s of the left-click (" + std::to_string(balloon) + " pixels of its fill)");
+
+        session.Click("right-click to stop", WM_RBUTTONDOWN, WM_RBUTTONUP, words);
+        const DWORD stopped = GetTickCount();
+        // Gone within a second, and not back: a narration still running
+        // would colour its next fragment well within the second after.
+        DWORD clearSince = 0;
+        bool clear = false;
+        while (GetTickCount() - stopped < 3000) {
+            const bool green = ClientPicture(window).CountColor(SpokenColor) > 0;
+            if (green) {
+                if (clear) {
+                    session.Fail("green came back " + std::to_string(GetTickCount() - stopped) +
+                                 " ms after the stop");
+                    break;
+                }
+                if (GetTickCount() - stopped > 1000) {
+                    session.Fail("green still on the page 1 s after the stop");
+                    break;
+                }
+            } else if (!clear) {
+                clear = true;
+                clearSince = GetTickCount() - stopped;
+            }
+            Sleep(50);
+        }
+        Report("clear_after_stop_ms", clear ? std::to_string(clearSince) : std::string("never"));
+    }
+
+    bool purchase = false;
+    HandleDialogs(session, "after the stop", purchase);
+    Report("purchase_dialog", purchase ? "1" : "0");
+    if (session.CloseAndWait())
+        Report("exit", "0");
+    for (const std::string& failure : session.Failures())
+        Report("fail", failure);
+    return session.Failures().empty() ? 0 : 1;
+}
+
 // Random use: mostly reading moves, with narration, balloons, menus and the
 // program's own modal dialogs now and then.
 int RunSoak(const std::wstring& program, const std::wstring& folder, DWORD seconds, unsigned seed)
@@ -364,10 +526,13 @@ int wmain(int argc, wchar_t** argv)
         }
         return RunCase(argv[2], argv[3], web, noHttp);
     }
+    if (mode == L"demo" && argc == 4)
+        return RunDemo(argv[2], argv[3]);
     if (mode == L"soak" && argc == 6)
         return RunSoak(argv[2], argv[3], static_cast<DWORD>(wcstoul(argv[4], nullptr, 10)),
                        static_cast<unsigned>(wcstoul(argv[5], nullptr, 10)));
     std::fprintf(stderr, "usage: hostile_driver case PROGRAM FOLDER [--web] [--no-http]\n"
+                         "       hostile_driver demo PROGRAM FOLDER\n"
                          "       hostile_driver soak PROGRAM FOLDER SECONDS SEED\n");
     return 2;
 }

@@ -2,6 +2,7 @@
 
 #include <psapi.h>
 
+#include <algorithm>
 
 namespace {
 
@@ -223,12 +224,12 @@ bool ProgramSession::Figures(uint64_t& privateBytes, uint64_t& workingSet, DWORD
     return GetProcessHandleCount(Process(), &handles) != 0;
 }
 
-ClientPicture::ClientPicture(HWND window)
+ClientPicture::ClientPicture(HWND window, int maxHeight)
 {
     RECT client = {};
     GetClientRect(window, &client);
     width = client.right;
-    height = client.bottom;
+    height = maxHeight > 0 && maxHeight < client.bottom ? maxHeight : client.bottom;
     if (width <= 0 || height <= 0) {
         width = height = 0;
         return;
@@ -284,4 +285,23 @@ int ClientPicture::CountColor(COLORREF color) const
         for (int x = 0; x < width; x++)
             n += At(x, y) == color ? 1 : 0;
     return n;
+}
+
+bool ClientPicture::ColorBounds(COLORREF color, RECT& bounds) const
+{
+    bool found = false;
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            if (At(x, y) != color)
+                continue;
+            if (!found) {
+                bounds = RECT{x, y, x + 1, y + 1};
+                found = true;
+                continue;
+            }
+            bounds.left = std::min<LONG>(bounds.left, x);
+            bounds.right = std::max<LONG>(bounds.right, x + 1);
+            bounds.bottom = y + 1;
+        }
+    return found;
 }

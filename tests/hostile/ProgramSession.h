@@ -73,7 +73,9 @@ private:
 // A copy of the window's client area, for finding text and colours on it.
 class ClientPicture {
 public:
-    explicit ClientPicture(HWND window);
+    // maxHeight, when above 0, keeps only that many rows from the top: a
+    // smaller copy is quicker, for watching a part of the window closely.
+    explicit ClientPicture(HWND window, int maxHeight = 0);
     int Width() const { return width; }
     int Height() const { return height; }
     COLORREF At(int x, int y) const;
@@ -81,6 +83,9 @@ public:
     // without text.
     bool FirstDark(POINT& at, int fromY = 0) const;
     int CountColor(COLORREF color) const;
+    // The smallest rectangle holding every pixel of the colour; false when
+    // there is none.
+    bool ColorBounds(COLORREF color, RECT& bounds) const;
 
 private:
     int width = 0;
