@@ -12,7 +12,9 @@ while [ ! -f "$build/CMakeCache.txt" ]; do
     build=$(dirname "$build")
 done
 root="$build/wine"
-if [ ! -f "$root/display" ]; then
+# Prepared by the ctest fixture; run by hand, the harness is set up here (and
+# again when the screen it started has gone).
+if [ ! -f "$root/display" ] || { [ -f "$root/xvfb.pid" ] && ! kill -0 "$(cat "$root/xvfb.pid")" 2>/dev/null; }; then
     "$(dirname "$0")/wine-harness.sh" setup "$build" >/dev/null
 fi
 export WINEPREFIX="$root/prefix" WINEDEBUG=-all HOME="$root/home" WINEDLLOVERRIDES="mscoree,mshtml="
