@@ -119,6 +119,24 @@ void HandleDialogs(ProgramSession& session, const char* step, bool& purchaseSeen
     }
 }
 
+// Closes whatever the program still shows besides its window, reports
+// whether that was the purchase dialog, and closes the program.
+void CloseSession(ProgramSession& session, const char* step, bool& purchase)
+{
+    HandleDialogs(session, step, purchase);
+    Report("purchase_dialog", purchase ? "1" : "0");
+    if (session.CloseAndWait())
+        Report("exit", "0");
+}
+
+// Every failure of the run, one line each; the exit code of the driver.
+int ReportFailures(ProgramSession& session)
+{
+    for (const std::string& failure : session.Failures())
+        Report("fail", failure);
+    return session.Failures().empty() ? 0 : 1;
+}
+
 // A point on the first words of the page: the title paragraph, which holds
 // the first narration fragment and a translated piece.
 // The first paint may still be on its way, so a blank page is looked at
@@ -238,14 +256,9 @@ int RunCase(const std::wstring& program, const std::wstring& folder, bool web, b
         }
 
         session.Send("last round trip", WM_NULL);
-        HandleDialogs(session, "before the close", purchase);
-        Report("purchase_dialog", purchase ? "1" : "0");
-        if (session.CloseAndWait())
-            Report("exit", "0");
+        CloseSession(session, "before the close", purchase);
     }
-    for (const std::string& failure : session.Failures())
-        Report("fail", failure);
-    return session.Failures().empty() ? 0 : 1;
+    return ReportFailures(session);
 }
 
 // Green seen on the window, and when, counted from the right-click.
@@ -287,8 +300,7 @@ int RunDemo(const std::wstring& program, const std::wstring& folder)
 
     ProgramSession session;
     if (!session.Start(program, folder) || !session.WaitForWindow(30000, 3000)) {
-        for (const std::string& failure : session.Failures())
-            Report("fail", failure);
+        ReportFailures(session);
         return 1;
     }
     HWND window = session.Window();
@@ -395,13 +407,8 @@ int RunDemo(const std::wstring& program, const std::wstring& folder)
     }
 
     bool purchase = false;
-    HandleDialogs(session, "after the stop", purchase);
-    Report("purchase_dialog", purchase ? "1" : "0");
-    if (session.CloseAndWait())
-        Report("exit", "0");
-    for (const std::string& failure : session.Failures())
-        Report("fail", failure);
-    return session.Failures().empty() ? 0 : 1;
+    CloseSession(session, "after the stop", purchase);
+    return ReportFailures(session);
 }
 
 // Random use: mostly reading moves, with narration, balloons, menus and the
@@ -410,8 +417,7 @@ int RunSoak(const std::wstring& program, const std::wstring& folder, DWORD secon
 {
     ProgramSession session;
     if (!session.Start(program, folder) || !session.WaitForWindow(30000, 3000)) {
-        for (const std::string& failure : session.Failures())
-            Report("fail", failure);
+        ReportFailures(session);
         return 1;
     }
     HWND window = session.Window();
@@ -507,9 +513,7 @@ int RunSoak(const std::wstring& program, const std::wstring& folder, DWORD secon
             session.Fail("private memory grew from " + std::to_string(early.privateBytes / 1024) + " KB to " +
                          std::to_string(late.privateBytes / 1024) + " KB");
     }
-    for (const std::string& failure : session.Failures())
-        Report("fail", failure);
-    return session.Failures().empty() ? 0 : 1;
+    return ReportFailures(session);
 }
 
 } // namespace
