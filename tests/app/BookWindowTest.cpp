@@ -41,12 +41,6 @@ class BookWindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_WRITE, nullptr,
-                            &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"N"), 2 * sizeof(wchar_t));
-            RegCloseKey(key);
-        }
         folder = new TempFolder();
         paragraphs = FillerParagraphs(900, 11);
         paragraphs[0] = u"Harrowdene";

@@ -15,22 +15,8 @@ const wchar_t MissingBookText[] =
     L"Error - the file book.txt is not found. Please check that all necessary files are in the same directory with "
     L"the file Vellumark.exe.  ";
 
-// Without a window manager Wine leaves maximising to nobody; unmanaged
-// windows are maximised by Wine itself, as a desktop would.
-void LetWineManageWindows()
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
-        RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"N"), 2 * sizeof(wchar_t));
-        RegCloseKey(key);
-    }
-}
-
 class WindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { LetWineManageWindows(); }
-
     void WriteBook(size_t paragraphs)
     {
         std::vector<std::u16string> text = FillerParagraphs(paragraphs, 7);
