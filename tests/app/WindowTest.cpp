@@ -303,8 +303,12 @@ TEST_F(BrowserTest, QuotedRegistrationStartsTheBrowserWithEachPage)
     Register(L"\"" + browser + L"\" -osint -url \"%1\"");
     RunningProgram program(folder.Path());
     ASSERT_TRUE(program.WaitForWindow());
+    // Each browser is a process of its own, so wait for one to record its page before asking for the
+    // next; otherwise the order of the lines is the order the processes happened to run in.
     program.Send(WM_COMMAND, 4100);
+    ASSERT_EQ(Launched(1).size(), 1u);
     program.Send(WM_COMMAND, 4001);
+    ASSERT_EQ(Launched(2).size(), 2u);
     program.Send(WM_COMMAND, 4150);
     const std::vector<std::wstring> lines = Launched(3);
     ASSERT_EQ(lines.size(), 3u);
