@@ -36,7 +36,31 @@ INT_PTR ShowDialog(HINSTANCE instance, int resource, HWND owner, DLGPROC procedu
     return result;
 }
 
+// A picture control made from a dialog template loads its bitmap itself,
+// and not every system deletes it with the control: Wine keeps it, so each
+// opening of the dialog would cost a copy of the picture. Taking the
+// bitmap out of the control before it goes leaves no owner in doubt.
+BOOL CALLBACK ReleaseControlBitmap(HWND control, LPARAM)
+{
+    wchar_t className[16] = {};
+    GetClassNameW(control, className, 16);
+    if (lstrcmpiW(className, L"Static") != 0)
+        return TRUE;
+    const HANDLE image = reinterpret_cast<HANDLE>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    if (image == nullptr)
+        return TRUE;
+    const HANDLE taken = reinterpret_cast<HANDLE>(SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, 0));
+    if (taken != nullptr)
+        DeleteObject(taken);
+    return TRUE;
+}
+
 } // namespace
+
+void ReleaseDialogBitmaps(HWND dialog)
+{
+    EnumChildWindows(dialog, ReleaseControlBitmap, 0);
+}
 
 bool ProgramPathOfCommand(const wchar_t* command, size_t length, wchar_t* out, size_t capacity)
 {
@@ -137,6 +161,9 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_INITDIALOG:
         return 1;
+    case WM_DESTROY:
+        ReleaseDialogBitmaps(dialog);
+        return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_MORE) {
             if (aboutDialogWindow != nullptr)
@@ -155,6 +182,9 @@ INT_PTR CALLBACK PurchaseDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     switch (message) {
     case WM_INITDIALOG:
         return 1;
+    case WM_DESTROY:
+        ReleaseDialogBitmaps(dialog);
+        return 0;
     case WM_COMMAND: {
         const wchar_t* path = FindBrowserPath();
         switch (LOWORD(wParam)) {

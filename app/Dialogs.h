@@ -7,6 +7,10 @@ class WindowBase;
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK PurchaseDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Takes the bitmaps out of the dialog's picture controls and deletes them;
+// the dialog procedures call it as the dialog is destroyed.
+void ReleaseDialogBitmaps(HWND dialog);
+
 // The program registered for "http" addresses, without quotation marks or
 // arguments; null when none is registered. Looked up once and kept; safe to
 // call from the playback thread and the user-interface thread at once.

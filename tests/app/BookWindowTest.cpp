@@ -12,7 +12,9 @@
 #include "AppDriver.h"
 #include "app/Application.h"
 #include "app/BookWindow.h"
+#include "app/Dialogs.h"
 #include "app/Edition.h"
+#include "app/ResourceIds.h"
 #include "view/TextLayout.h"
 
 namespace {
@@ -368,3 +370,30 @@ TEST_F(BookWindowTest, ConvertCharPicksTheCodePage)
 }
 
 } // namespace
+
+// The picture controls of the Help and purchase dialogs load their bitmaps
+// from the templates; a dialog that leaves them behind costs a copy of the
+// picture each time it opens.
+TEST(DialogPictureTest, DestroyedDialogsLeaveNoBitmapBehind)
+{
+    const struct {
+        int resource;
+        DLGPROC procedure;
+    } dialogs[] = {{IDD_HELP, AboutDialogProc}, {IDD_PURCHASE, PurchaseDialogProc}};
+    for (const auto& d : dialogs) {
+        SCOPED_TRACE(d.resource);
+        for (int round = 0; round < 3; round++) {
+            HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(d.resource), nullptr,
+                                             d.procedure, 0);
+            ASSERT_NE(dialog, nullptr);
+            HGDIOBJ picture = nullptr;
+            for (HWND c = FindWindowExW(dialog, nullptr, L"Static", nullptr); c != nullptr && picture == nullptr;
+                 c = FindWindowExW(dialog, c, L"Static", nullptr))
+                picture = reinterpret_cast<HGDIOBJ>(SendMessageW(c, STM_GETIMAGE, IMAGE_BITMAP, 0));
+            ASSERT_NE(picture, nullptr);
+            EXPECT_EQ(GetObjectType(picture), static_cast<DWORD>(OBJ_BITMAP));
+            DestroyWindow(dialog);
+            EXPECT_EQ(GetObjectType(picture), 0u) << "the bitmap outlived its dialog";
+        }
+    }
+}

@@ -3,6 +3,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cstddef>
 
 namespace {
 
@@ -38,6 +39,47 @@ std::wstring Caption(HWND window)
     SendMessageTimeoutW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
                         ProgramSession::AnswerMilliseconds, &copied);
     return std::wstring(text, copied < 256 ? copied : 255);
+}
+
+// Wine answers GetProcessHandleCount with zero; the system-wide handle table
+// has one entry per open handle, tagged with its process.
+bool CountProcessHandles(DWORD processId, DWORD& count)
+{
+    struct HandleEntry {
+        ULONG processId;
+        UCHAR objectType;
+        UCHAR flags;
+        USHORT value;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    struct HandleTable {
+        ULONG count;
+        HandleEntry entries[1];
+    };
+    using QuerySystem = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<QuerySystem>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr)
+        return false;
+    constexpr ULONG SystemHandleInformation = 16;
+    constexpr LONG InfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    std::vector<char> buffer(1 << 20);
+    LONG status;
+    ULONG needed = 0;
+    while ((status = query(SystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
+               InfoLengthMismatch &&
+           buffer.size() < (64u << 20))
+        buffer.resize(buffer.size() * 2);
+    if (status != 0)
+        return false;
+    const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
+    const size_t room = (buffer.size() - offsetof(HandleTable, entries)) / sizeof(HandleEntry);
+    count = 0;
+    for (size_t i = 0; i < table->count && i < room; i++)
+        if (table->entries[i].processId == processId)
+            count++;
+    return true;
 }
 
 } // namespace
@@ -158,10 +200,17 @@ std::vector<std::wstring> ProgramSession::CloseOtherWindows()
         const std::wstring caption = Caption(window);
         captions.push_back(caption);
         DWORD_PTR ignored = 0;
+        const DWORD sent = GetTickCount();
         if (SendMessageTimeoutW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0, SMTO_NORMAL,
-                                AnswerMilliseconds, &ignored) == 0)
+                                AnswerMilliseconds, &ignored) == 0) {
+            const DWORD error = GetLastError();
+            // How long it really took tells a slow step from a hang.
+            const bool late = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0;
             Fail("the window \"" + Narrow(caption) + "\" did not answer its Cancel command within 2 s (error " +
-                 std::to_string(GetLastError()) + (IsWindow(window) ? "" : ", window gone") + ")");
+                 std::to_string(error) + "); " +
+                 (late ? "answered after " + std::to_string(GetTickCount() - sent) + " ms"
+                       : IsWindow(window) ? std::string("not answered within 60 s") : std::string("window gone")));
+        }
         const DWORD start = GetTickCount();
         while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - start < AnswerMilliseconds)
             Sleep(20);
@@ -218,10 +267,14 @@ bool ProgramSession::Figures(uint64_t& privateBytes, uint64_t& workingSet, DWORD
     if (!GetProcessMemoryInfo(Process(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                               sizeof(counters)))
         return false;
-    privateBytes = counters.PrivateUsage;
+    // Wine leaves PrivateUsage at zero but fills the commit charge, which
+    // Windows reports as the same figure.
+    privateBytes = counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
     workingSet = counters.WorkingSetSize;
     handles = 0;
-    return GetProcessHandleCount(Process(), &handles) != 0;
+    if (GetProcessHandleCount(Process(), &handles) && handles != 0)
+        return true;
+    return CountProcessHandles(processInfo.dwProcessId, handles);
 }
 
 ClientPicture::ClientPicture(HWND window, int maxHeight)

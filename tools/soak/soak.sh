@@ -53,6 +53,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$wine" wineboot -i </dev/null >/dev/null 2>&1
 fi
 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
+# No window manager runs on the private screen: a managed window would wait
+# for one to confirm every hide.
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 rm -f "$WINEPREFIX/drive_c/windows/velmark.ini"
 
@@ -60,6 +63,7 @@ win() { echo "Z:${1//\//\\}"; }
 echo "=== $minutes minute(s) of random use, seed $seed, $preset build"
 # The report goes through a file: Wine's helper processes keep a pipe open.
 log="$root/build/soak-$preset.log"
+: >"$log"
 set +e
 "$wine" "$build/tests/hostile/hostile_driver.exe" soak "$(win "$build/app/Vellumark.exe")" "$(win "$edition")" \
     $((minutes * 60)) "$seed" >"$log" 2>&1 </dev/null &
