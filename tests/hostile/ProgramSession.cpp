@@ -41,6 +41,16 @@ std::wstring Caption(HWND window)
     return std::wstring(text, copied < 256 ? copied : 255);
 }
 
+// After a message timed out: how long the window really took tells a slow
+// step from a hang.
+std::string LateAnswer(HWND window, DWORD sentAt)
+{
+    DWORD_PTR ignored = 0;
+    if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0)
+        return "answered after " + std::to_string(GetTickCount() - sentAt) + " ms";
+    return IsWindow(window) ? "not answered within 60 s" : "window gone";
+}
+
 // Wine answers GetProcessHandleCount with zero; the system-wide handle table
 // has one entry per open handle, tagged with its process.
 bool CountProcessHandles(DWORD processId, DWORD& count)
@@ -151,11 +161,8 @@ bool ProgramSession::Send(const char* what, UINT message, WPARAM wParam, LPARAM 
         if (!Alive())
             Fail(std::string("the program ended during ") + what + ", exit code " + std::to_string(ExitCode()));
         else {
-            // How long it really took tells a slow step from a hang.
-            const bool late = SendMessageTimeoutW(mainWindow, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &answer) != 0;
             Fail(std::string(what) + " not answered within 2 s (error " + std::to_string(error) + "); " +
-                 (late ? "answered after " + std::to_string(GetTickCount() - start) + " ms"
-                       : std::string("not answered within 60 s")));
+                 LateAnswer(mainWindow, start));
         }
         return false;
     }
@@ -204,12 +211,8 @@ std::vector<std::wstring> ProgramSession::CloseOtherWindows()
         if (SendMessageTimeoutW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0, SMTO_NORMAL,
                                 AnswerMilliseconds, &ignored) == 0) {
             const DWORD error = GetLastError();
-            // How long it really took tells a slow step from a hang.
-            const bool late = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0;
             Fail("the window \"" + Narrow(caption) + "\" did not answer its Cancel command within 2 s (error " +
-                 std::to_string(error) + "); " +
-                 (late ? "answered after " + std::to_string(GetTickCount() - sent) + " ms"
-                       : IsWindow(window) ? std::string("not answered within 60 s") : std::string("window gone")));
+                 std::to_string(error) + "); " + LateAnswer(window, sent));
         }
         const DWORD start = GetTickCount();
         while (IsWindow(window) && IsWindowVisible(window) && GetTickCount() - start < AnswerMilliseconds)
