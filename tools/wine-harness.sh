@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Prepares and tears down what the Windows tests need under Wine:
-#   setup BUILD_DIR     private prefix under BUILD_DIR/wine, an ALSA default PCM
+#   setup BUILD_DIR     private prefix under BUILD_DIR/wine (and its copy at rest,
+#                       BUILD_DIR/wine/pristine, that nothing writes), an ALSA default PCM
 #                       that writes to a file through a null slave (so wave-out
 #                       has a device), the alsa audio driver, a display (the
 #                       current one, else an Xvfb started here) and one
 #                       persistent wineserver for the whole run
 #   teardown BUILD_DIR  stops the wineserver and the Xvfb started by setup
-# Several runs may share one build tree: each setup counts a user and the last
-# teardown stops everything. A run that died without its teardown is healed by
-# the next setup, which restarts whatever is gone.
+# Several runs may share one build tree: each setup records its run (the
+# process that called it, ctest) as a user and the last teardown stops
+# everything. A run that died without its teardown no longer counts once its
+# process is gone, and the next setup restarts whatever is gone.
 set -euo pipefail
 . "$(dirname "$0")/headless.sh"
 
@@ -25,6 +27,18 @@ wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 exec 9>"$root/lock"
 flock 9
 
+# The runs that use the harness: one file per calling process, named by its
+# pid; those whose process has ended are dropped.
+live_users() {
+    mkdir -p "$root/users.d"
+    local f n=0
+    for f in "$root/users.d"/*; do
+        [ -e "$f" ] || continue
+        if kill -0 "${f##*/}" 2>/dev/null; then n=$((n + 1)); else rm -f "$f"; fi
+    done
+    echo $n
+}
+
 xvfb_alive() { [ -f "$root/xvfb.pid" ] && kill -0 "$(cat "$root/xvfb.pid")" 2>/dev/null; }
 
 stop_xvfb() {
@@ -37,7 +51,7 @@ stop_xvfb() {
 case "$cmd" in
 setup)
     mkdir -p "$root/home"
-    users=$(cat "$root/users" 2>/dev/null || echo 0)
+    users=$(live_users)
 
     write_null_sound "$HOME" "$root/wave-out.raw"
 
@@ -69,23 +83,33 @@ setup)
         # copy the prefix.
         "$wineserver" -k </dev/null >/dev/null 2>&1 9>&- || true
         "$wineserver" -w </dev/null >/dev/null 2>&1 9>&- || true
+        # With no server and no test running, the prefix is at rest: keep a
+        # copy of it that nothing writes, for tests that need a prefix of
+        # their own (the live one changes under them while others run).
+        # Wine's libraries are shared through links (it never rewrites them
+        # in place); every other file gets a copy of its own.
+        rm -rf "$root/pristine.new"
+        cp -al "$WINEPREFIX" "$root/pristine.new"
+        find "$root/pristine.new" -type f ! -path '*/windows/system32/*' ! -path '*/windows/winsxs/*' \
+            -exec sh -c 'for f; do cp -p "$f" "$f.copy" && mv -f "$f.copy" "$f"; done' sh {} +
+        rm -rf "$root/pristine"
+        mv "$root/pristine.new" "$root/pristine"
         "$wineserver" -p </dev/null >/dev/null 2>&1 9>&- || true
     fi
     # Wine's own helper processes (services, devices, desktop) start with the
     # first program of a server and live as long as it; started here they
     # hold none of a test's output pipes open.
     "$wine" reg query 'HKCU\Software\Wine\Drivers' </dev/null >/dev/null 2>&1 9>&- || true
-    echo $((users + 1)) > "$root/users"
+    touch "$root/users.d/$PPID"
     echo "wine prefix ready: $WINEPREFIX on display $DISPLAY"
     ;;
 teardown)
-    users=$(cat "$root/users" 2>/dev/null || echo 1)
-    if [ "$users" -gt 1 ]; then
-        echo $((users - 1)) > "$root/users"
-        echo "wine harness still used by $((users - 1)) run(s)"
+    rm -f "$root/users.d/$PPID"
+    users=$(live_users)
+    if [ "$users" -gt 0 ]; then
+        echo "wine harness still used by $users run(s)"
         exit 0
     fi
-    echo 0 > "$root/users"
     "$wineserver" -k 2>/dev/null 9>&- || true
     "$wineserver" -w 2>/dev/null 9>&- || true
     stop_xvfb

@@ -72,13 +72,26 @@ class Worker:
 
     def __init__(self, index, build, work):
         self.root = os.path.join(work, "worker-%d" % index)
-        shutil.rmtree(self.root, ignore_errors=True)
-        os.makedirs(self.root)
         self.prefix = os.path.join(self.root, "prefix")
-        base = os.path.join(build, "wine", "prefix")
+        self.xvfb = None
+        self.display = ""
+        self.homes = {}
+        os.makedirs(self.root)
+        try:
+            self.prepare(build)
+        except BaseException:
+            self.close()
+            raise
+
+    def prepare(self, build):
+        # The harness's copy of the prefix at rest: the live prefix changes
+        # under the copy while other tests run in it.
+        base = os.path.join(build, "wine", "pristine")
+        if not os.path.isfile(os.path.join(base, "system.reg")):
+            raise RuntimeError("no prepared prefix in %s: run tools/wine-harness.sh setup first" % base)
         subprocess.run(["cp", "-al", base, self.prefix], check=True)
         # Files that Wine or the program rewrite in place get a copy of their
-        # own, so that the shared prefix never changes through a link.
+        # own, so that the shared copy never changes through a link.
         windows = self.windows_dir()
         for folder, names in ((self.prefix, os.listdir(self.prefix)), (windows, os.listdir(windows))):
             for name in names:
@@ -89,8 +102,9 @@ class Worker:
                     os.replace(data_copy, path)
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1920x1080x24", "-nolisten", "tcp"],
                                      stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        with open(os.path.join(self.root, "xvfb.pid"), "w") as f:
+            f.write("%d\n" % self.xvfb.pid)
         self.display = ":" + self.xvfb.stdout.readline().decode().strip()
-        self.homes = {}
         for kind, asound in (("sound", NULL_SOUND), ("silent", NO_SOUND)):
             home = os.path.join(self.root, "home-" + kind)
             os.makedirs(home)
@@ -126,11 +140,35 @@ class Worker:
         return env
 
     def close(self):
-        subprocess.run([WINESERVER, "-k"], env=self.env("sound"), stderr=subprocess.DEVNULL)
-        subprocess.run([WINESERVER, "-w"], env=self.env("sound"), stderr=subprocess.DEVNULL)
-        self.xvfb.terminate()
-        self.xvfb.wait()
+        """Stops everything the worker started; safe on a half-made worker."""
+        if os.path.isfile(os.path.join(self.prefix, "system.reg")):
+            quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run([WINESERVER, "-k"], env=self.env("sound"), **quiet)
+            subprocess.run([WINESERVER, "-w"], env=self.env("sound"), **quiet)
+        if self.xvfb is not None:
+            self.xvfb.terminate()
+            self.xvfb.wait()
         shutil.rmtree(self.root, ignore_errors=True)
+
+
+def stop_leftovers(root):
+    """A run killed before its clean-up (a ctest time-out kills without
+    warning) leaves its worker's screen and wineserver behind: stop them
+    before the folder is used again."""
+    prefix = os.path.join(root, "prefix")
+    if os.path.isfile(os.path.join(prefix, "system.reg")):
+        env = dict(os.environ, WINEPREFIX=prefix)
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run([WINESERVER, "-k"], env=env, **quiet)
+        subprocess.run([WINESERVER, "-w"], env=env, **quiet)
+    try:
+        with open(os.path.join(root, "xvfb.pid")) as f:
+            pid = int(f.read())
+        with open("/proc/%d/comm" % pid) as f:
+            if f.read().strip() == "Xvfb":
+                os.kill(pid, signal.SIGTERM)
+    except (OSError, ValueError):
+        pass
 
 
 def make_writable(path):
@@ -292,6 +330,10 @@ def main():
     if args.only:
         cases = [c for c in cases if any(s in c.name for s in args.only)]
     os.makedirs(os.path.join(args.work, "cases"), exist_ok=True)
+    for name in os.listdir(args.work):
+        if name.startswith("worker-"):
+            stop_leftovers(os.path.join(args.work, name))
+            shutil.rmtree(os.path.join(args.work, name), ignore_errors=True)
 
     began = time.monotonic()
     workers = queue.Queue()
@@ -305,7 +347,9 @@ def main():
         return w
 
     jobs = max(1, min(args.jobs, len(cases)))
-    with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
+    failed = 0
+    pool = concurrent.futures.ThreadPoolExecutor(jobs)
+    try:
         for w in pool.map(worker_for, range(jobs)):
             workers.put(w)
 
@@ -318,19 +362,21 @@ def main():
             finally:
                 workers.put(w)
 
-        failed = 0
-        try:
-            for case, report, problems, seconds, output in pool.map(one, cases):
-                status = "FAIL" if problems else "ok"
-                print("%-4s %-38s %5.1f s  %s" % (status, case.name, seconds, outcome(report)), flush=True)
-                for problem in problems:
-                    print("       - " + problem, flush=True)
-                if problems:
-                    failed += 1
-                    print("       driver report:\n         " + output.strip().replace("\n", "\n         "))
-        finally:
-            for w in made:
-                w.close()
+        for case, report, problems, seconds, output in pool.map(one, cases):
+            status = "FAIL" if problems else "ok"
+            print("%-4s %-38s %5.1f s  %s" % (status, case.name, seconds, outcome(report)), flush=True)
+            for problem in problems:
+                print("       - " + problem, flush=True)
+            if problems:
+                failed += 1
+                print("       driver report:\n         " + output.strip().replace("\n", "\n         "))
+    finally:
+        # Whatever failed (a worker that could not be made, a signal), the
+        # cases not begun are dropped and every worker made so far stops its
+        # screen and server.
+        pool.shutdown(wait=True, cancel_futures=True)
+        for w in made:
+            w.close()
     print("%d case(s), %d failed, %.0f s with %d worker(s)" % (len(cases), failed, time.monotonic() - began, jobs))
     return 1 if failed else 0
 
