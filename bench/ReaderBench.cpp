@@ -34,7 +34,6 @@
 #include "bench/ProcessFigures.h"
 #include "book/BookLoader.h"
 #include "core/WinHandles.h"
-#include "syncdata/SyncTableBuilder.h"
 
 namespace {
 
@@ -224,7 +223,7 @@ void StartInPhases(BookWindow& w)
     Figure("start.loading", next - t, "ms", "book and translation files read and split");
     t = next;
     if (loaded == 1) {
-        BuildSyncTable(fragments);
+        BookLoader::BuildSyncTable(fragments);
         document.RecountTotals();
     }
     loader.FreeText();

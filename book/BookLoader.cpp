@@ -4,8 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "syncdata/SyncTableBuilder.h"
-
 namespace {
 
 constexpr Utf16Unit Blank = 32;

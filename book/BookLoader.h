@@ -35,6 +35,12 @@ public:
     static bool CopyUnits(WideString& target, const Utf16Unit* units, uint32_t n);
     static Utf16Unit LineBreakChar() { return 10; }
 
+    // Sizes the table to SyncFragmentCount rows and fills every row, in
+    // ascending order, from the alignment compiled into the program (the
+    // generated sources of syncdata/). Always true: a table that cannot be
+    // sized still receives every write, in its default row.
+    static bool BuildSyncTable(SyncTable& table);
+
     // Result of reading the last translation file (1 when there is none).
     static uint8_t LoadTranslations(ParagraphList& paragraphs);
     static void SizeTranslationLists(ParagraphList& paragraphs, uint32_t n);

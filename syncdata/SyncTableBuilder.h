@@ -2,11 +2,7 @@
 
 #include "book/SyncFragment.h"
 
-// Sizes the table to SyncFragmentCount rows and fills every row, in ascending
-// order, from the alignment compiled into the program. Always true: a table
-// that cannot be sized still receives every write, in its default row.
-bool BuildSyncTable(SyncTable& table);
-
+// The generated blocks that BookLoader::BuildSyncTable fills the table from.
 // Block k writes rows 300 * (k - 1) to 300 * k - 1 and nothing else.
 void FillSyncBlock01(SyncTable& table);
 void FillSyncBlock02(SyncTable& table);

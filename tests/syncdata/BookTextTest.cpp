@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "book/SyncFragment.h"
-#include "syncdata/SyncTableBuilder.h"
+#include "book/BookLoader.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ protected:
     {
         paragraphs = ReadBook(hasBom, endsWithLineEnd);
         ASSERT_EQ(paragraphs.size(), 1597u) << VELLUMARK_BOOK_TXT;
-        BuildSyncTable(table);
+        BookLoader::BuildSyncTable(table);
     }
     // Paragraph text without its end unit.
     std::u16string Text(int p) const

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "book/SyncFragment.h"
-#include "syncdata/SyncTableBuilder.h"
+#include "book/BookLoader.h"
 
 // Lets a test make the table's one big allocation fail.
 static bool failLargeArrays = false;
@@ -55,7 +55,7 @@ protected:
     static void SetUpTestSuite()
     {
         SyncTable table;
-        built = BuildSyncTable(table);
+        built = BookLoader::BuildSyncTable(table);
         count = table.count;
         rows.clear();
         for (uint32_t i = 0; i < table.count; ++i) {
@@ -474,7 +474,7 @@ TEST(SyncTableSizing, AFailedSizingLeavesTheLastRowInTheDefaultRow)
 {
     SyncTable table;
     failLargeArrays = true;
-    const bool result = BuildSyncTable(table);
+    const bool result = BookLoader::BuildSyncTable(table);
     failLargeArrays = false;
     EXPECT_TRUE(result);
     EXPECT_EQ(table.count, 0u);
@@ -492,7 +492,7 @@ TEST(SyncTableSizing, AFailedSizingLeavesTheLastRowInTheDefaultRow)
 TEST(SyncTableSizing, RowsBeyondTheTableReadAsNoFragment)
 {
     SyncTable table;
-    BuildSyncTable(table);
+    BookLoader::BuildSyncTable(table);
     EXPECT_EQ(table.At(SyncFragmentCount).IsSet(), 0);
     EXPECT_EQ(table.At(0xFFFFFFFFu).IsSet(), 0);
 }

@@ -80,10 +80,11 @@ def emit_rows(edition, out):
         write(os.path.join(out, "SyncBlock%02d.cpp" % k), lines)
     last_block_end = F.BLOCK_COUNT * F.BLOCK_ROWS
     lines = header("The builder and rows %d to %d." % (last_block_end, F.ROW_COUNT - 1)) + [
+        "#include \"book/BookLoader.h\"",
         "#include \"syncdata/SyncTableBuilder.h\"",
         "#include \"syncdata/SyncTrackNames.h\"",
         "",
-        "bool BuildSyncTable(SyncTable& table)",
+        "bool BookLoader::BuildSyncTable(SyncTable& table)",
         "{",
         "    // Not checked: when sizing fails every row below lands in the",
         "    // table's default row, which ends up holding the last one.",

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "book/SyncFragment.h"
-#include "syncdata/SyncTableBuilder.h"
+#include "book/BookLoader.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ std::string TrackText(const WideString& name)
 int PrintRows()
 {
     SyncTable table;
-    BuildSyncTable(table);
+    BookLoader::BuildSyncTable(table);
     for (uint32_t i = 0; i < table.count; ++i) {
         const SyncFragment& row = table.At(i);
         const TrackTime& s = row.Start();
@@ -45,7 +45,7 @@ int PrintTiming()
     for (int run = 0; run < 20; ++run) {
         SyncTable table;
         auto begin = std::chrono::steady_clock::now();
-        BuildSyncTable(table);
+        BookLoader::BuildSyncTable(table);
         auto end = std::chrono::steady_clock::now();
         double ms = std::chrono::duration<double, std::milli>(end - begin).count();
         if (ms < best)
