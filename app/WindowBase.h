@@ -8,6 +8,7 @@
 #include "core/BoundedArray.h"
 #include "core/Geometry.h"
 #include "core/WideString.h"
+#include "view/OutlineLayer.h"
 
 class DrawLayer;
 
@@ -27,14 +28,8 @@ constexpr UINT_PTR AutoScrollTimerId = 20;
 constexpr int CharsetWestern = ANSI_CHARSET;    // 0
 constexpr int CharsetCyrillic = RUSSIAN_CHARSET; // 204
 
-// End points of one outline segment.
-struct WindowSegment {
-    Point from;
-    Point to;
-};
-
 // Kept by every window beside its layers; nothing fills it.
-class WindowSegmentArray : public BoundedArray<WindowSegment> {
+class WindowSegmentArray : public BoundedArray<OutlineSegment> {
 public:
     explicit WindowSegmentArray(class WindowBase* window) : owner(window) {}
     class WindowBase* owner;
