@@ -47,7 +47,6 @@ public:
     static constexpr int32_t BookFontHeight = 22;
 
     BookWindow();
-    ~BookWindow() override;
 
     // WindowBase.
     void PageDown() override;
@@ -62,6 +61,7 @@ public:
     const Utf16Unit* SettingsKeyName() override;
     void GoToChapter(WPARAM command) override;
     void OpenStorePage() override;
+    ~BookWindow() override;
     void Start() override;
     int32_t DocumentHeight() override;
 

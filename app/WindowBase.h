@@ -43,7 +43,6 @@ public:
 class WindowBase {
 public:
     WindowBase(const Utf16Unit* windowClassName, uint32_t fontCount);
-    virtual ~WindowBase();
 
     WindowBase(const WindowBase&) = delete;
     WindowBase& operator=(const WindowBase&) = delete;
@@ -66,6 +65,8 @@ public:
     virtual const Utf16Unit* SettingsKeyName() = 0;
     virtual void GoToChapter(WPARAM command) = 0;
     virtual void OpenStorePage() = 0;
+    // In its place in the slot order of the operations, after OpenStorePage.
+    virtual ~WindowBase();
     virtual void Start() = 0;
     virtual int32_t DocumentHeight() = 0;
 
