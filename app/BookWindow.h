@@ -102,7 +102,8 @@ public:
                     bool end);
     int32_t WordWidth(const Paragraph& paragraph, uint32_t word);
     void AppendWordCells(const WideString& text, const WordSpan& span, int32_t y, int32_t& x, uint32_t cell);
-    void AppendSpaceCell(uint32_t cell, int32_t y, int32_t x, int32_t gap);
+    // Moves x past the gap and, while extra lasts, one pixel more.
+    void AppendSpaceCell(uint32_t cell, int32_t y, int32_t& x, int32_t gap, int32_t& extra);
     void SetFirstVisibleCell(uint32_t s);
 
     void BuildFragmentRegions(SyncTable& fragments);

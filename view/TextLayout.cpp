@@ -101,12 +101,7 @@ void BookWindow::PlaceWords(const Paragraph& paragraph, uint32_t& cell, uint32_t
         AppendWordCells(paragraph.text, span, y, x, cell);
         if (span.length > 0)
             cell += static_cast<uint32_t>(span.length);
-        AppendSpaceCell(cell, y, x, gaps.gap);
-        x += gaps.gap;
-        if (extra > 0) {
-            x += 1;
-            extra -= 1;
-        }
+        AppendSpaceCell(cell, y, x, gaps.gap, extra);
         cell += 1;
     }
 }
@@ -130,9 +125,15 @@ void BookWindow::AppendWordCells(const WideString& text, const WordSpan& span, i
     }
 }
 
-void BookWindow::AppendSpaceCell(uint32_t cell, int32_t y, int32_t x, int32_t gap)
+void BookWindow::AppendSpaceCell(uint32_t cell, int32_t y, int32_t& x, int32_t gap, int32_t& extra)
 {
     textLayer.SetCell(cell, CharCell(u' ', x, y, gap, lineHeight, 0));
+    x += gap;
+    // The line's first gaps take one pixel each of what the division left over.
+    if (extra > 0) {
+        x += 1;
+        extra -= 1;
+    }
 }
 
 void BookWindow::SetFirstVisibleCell(uint32_t s)
