@@ -7,28 +7,21 @@
 
 namespace {
 
-struct SharedBalloonFonts {
-    GdiObject<HFONT> western;
-    GdiObject<HFONT> cyrillic; // used by the 8-bit build only
-};
-
-SharedBalloonFonts& Fonts()
-{
-    static SharedBalloonFonts fonts;
-    return fonts;
-}
+// Shared by every balloon of the process: made by the first one, kept until
+// the process ends.
+GdiObject<HFONT> balloonFont;
+GdiObject<HFONT> cyrillicBalloonFont; // used by the 8-bit build only
 
 void MakeSharedFonts()
 {
-    SharedBalloonFonts& fonts = Fonts();
-    if (fonts.western.Get() == nullptr) {
-        fonts.western.Reset(CreateFontW(18, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0,
-                                        FF_ROMAN | DEFAULT_PITCH, L"Tahoma"));
+    if (balloonFont.Get() == nullptr) {
+        balloonFont.Reset(CreateFontW(18, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0,
+                                      FF_ROMAN | DEFAULT_PITCH, L"Tahoma"));
     }
 #ifndef UNICODE
-    if (fonts.cyrillic.Get() == nullptr) {
-        fonts.cyrillic.Reset(CreateFontA(18, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, RUSSIAN_CHARSET, 0, 0, 0,
-                                         FF_ROMAN | DEFAULT_PITCH, "Tahoma"));
+    if (cyrillicBalloonFont.Get() == nullptr) {
+        cyrillicBalloonFont.Reset(CreateFontA(18, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, RUSSIAN_CHARSET, 0, 0, 0,
+                                              FF_ROMAN | DEFAULT_PITCH, "Tahoma"));
     }
 #endif
 }
@@ -54,12 +47,12 @@ int DrawBalloonText(HDC dc, const BalloonChar* s, int count, RECT* rect, UINT fo
 
 HFONT Balloon::BalloonFont()
 {
-    return Fonts().western.Get();
+    return balloonFont.Get();
 }
 
 HFONT Balloon::CyrillicBalloonFont()
 {
-    return Fonts().cyrillic.Get();
+    return cyrillicBalloonFont.Get();
 }
 
 Balloon::Balloon()
