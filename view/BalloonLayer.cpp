@@ -36,6 +36,9 @@ size_t Length(const BalloonChar* s)
 
 int DrawBalloonText(HDC dc, const BalloonChar* s, int count, RECT* rect, UINT format)
 {
+    // An ampersand in a translation is text: without this the system hides it
+    // and underlines the next letter, measuring and drawing alike.
+    format |= DT_NOPREFIX;
 #ifdef UNICODE
     return DrawTextW(dc, s, count, rect, format);
 #else

@@ -20,15 +20,16 @@ std::vector<BalloonChar> Text(const char* s)
     return t;
 }
 
-// Width of the text's widest line in the balloon font, as the wrap measures.
-int32_t Measure(LayerHost& host, const BalloonChar* s, int n, int32_t* height = nullptr)
+// Width of the text's widest line in the balloon font, as the wrap measures
+// (an ampersand counted as text unless the system's prefix rule is asked for).
+int32_t Measure(LayerHost& host, const BalloonChar* s, int n, int32_t* height = nullptr, UINT prefix = DT_NOPREFIX)
 {
     HGDIOBJ old = SelectObject(host.Hdc(), Balloon::BalloonFont());
     RECT r{0, 0, 0, 0};
 #ifdef UNICODE
-    DrawTextW(host.Hdc(), s, n, &r, DT_CALCRECT);
+    DrawTextW(host.Hdc(), s, n, &r, DT_CALCRECT | prefix);
 #else
-    DrawTextA(host.Hdc(), s, n, &r, DT_CALCRECT);
+    DrawTextA(host.Hdc(), s, n, &r, DT_CALCRECT | prefix);
 #endif
     SelectObject(host.Hdc(), old);
     if (height != nullptr)
@@ -283,6 +284,15 @@ TEST_F(BalloonTest, PaintsTheFilledBubbleWithItsTextAndFollowsTheShift)
     host.Clear(RGB(255, 255, 255));
     layer.Draw(host.Hdc());
     EXPECT_EQ(host.CountPixels(Fill, 0, 0, 800, 600), 0);
+}
+
+TEST_F(BalloonTest, AmpersandsAreTextNotMnemonicPrefixes)
+{
+    const auto text = Text("R&D && Sons");
+    const int n = static_cast<int>(text.size()) - 1;
+    const Balloon& b = layer.BalloonAt(layer.ShowBalloon(Point(100, 100), Point(100, 130), text.data(), 400, 0));
+    EXPECT_EQ(b.textWidth, Measure(host, text.data(), n));
+    EXPECT_GT(b.textWidth, Measure(host, text.data(), n, nullptr, 0));
 }
 
 TEST(BalloonFontTest, SharedFontsExist)
