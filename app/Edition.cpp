@@ -8,7 +8,7 @@ const uint32_t ChapterStartChars[ChapterCount] = {0, 32900, 56605, 89105, 119370
 
 const wchar_t* const TranslationMenuNames[TranslationMenuCount] = {L"Russian", L"French", L"Spanish", L"Hebrew"};
 
-const IllustrationPlacement IllustrationTable[IllustrationTableCount] = {
+const IllustrationPlacement IllustrationTable[IllustrationCount] = {
     {34, L"Linden_Marsh_01.bmp", 30, 180, 590},
     {152, L"Quarrystone_02.bmp", 30, 200, 620},
     {207, L"Tamsin_02.bmp", 25, 180, 600},
@@ -71,12 +71,13 @@ void WindowBase::AddDictionaryItems(HMENU, MENUITEMINFOW&)
 
 int32_t BookWindow::IllustrationCount() const
 {
-    return static_cast<int32_t>(IllustrationTableCount);
+    // The member of the same name hides the edition's constant here.
+    return static_cast<int32_t>(::IllustrationCount);
 }
 
 void BookWindow::PlaceIllustration(uint32_t paragraph, int32_t& y)
 {
-    for (uint32_t i = 0; i < IllustrationTableCount; i++) {
+    for (uint32_t i = 0; i < ::IllustrationCount; i++) {
         const IllustrationPlacement& place = IllustrationTable[i];
         if (place.paragraph != paragraph)
             continue;

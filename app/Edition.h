@@ -23,8 +23,8 @@ struct IllustrationPlacement {
     int32_t left;       // client pixels
     int32_t advance;    // how far the running y moves down
 };
-constexpr uint32_t IllustrationTableCount = 9;
-extern const IllustrationPlacement IllustrationTable[IllustrationTableCount];
+constexpr uint32_t IllustrationCount = 9;
+extern const IllustrationPlacement IllustrationTable[IllustrationCount];
 
 extern const Utf16Unit ShiftSettingKey[];
 
