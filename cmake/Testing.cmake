@@ -22,6 +22,7 @@ function(vellumark_test)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${VELLUMARK_GTEST})
     add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_brief=1 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
     if(WIN32)
+        target_link_options(${T_NAME} PRIVATE ${VELLUMARK_STACK_RESERVE})
         set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED wine)
     else()
         # Allocation failure is a handled case in this code base, not a bug.
