@@ -75,15 +75,20 @@ bool ProgramPathOfCommand(const wchar_t* command, size_t length, wchar_t* out, s
         const size_t close = value.find(L'"', 1);
         path = value.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1);
     } else {
-        // Without quotation marks the program is found as the system finds
-        // it: the shortest text before a blank that names a file.
-        size_t blank = value.find(L' ');
-        path = value.substr(0, blank);
-        for (size_t at = blank; at != std::wstring::npos; at = value.find(L' ', at + 1)) {
-            if (FileExists(value.substr(0, at))) {
-                path = value.substr(0, at);
+        // Without quotation marks the blanks are ambiguous: the program is
+        // the longest text ending at a blank or at the end that names a file,
+        // so that a stray file named like the path's first words cannot
+        // stand in for it.
+        path = value.substr(0, value.find(L' '));
+        size_t end = value.size();
+        while (end > 0) {
+            if (FileExists(value.substr(0, end))) {
+                path = value.substr(0, end);
                 break;
             }
+            end = value.rfind(L' ', end - 1);
+            if (end == std::wstring::npos)
+                break;
         }
     }
     if (path.empty() || path.size() + 1 > capacity)

@@ -22,7 +22,7 @@ void LaunchBrowser(const wchar_t* path, const wchar_t* address);
 
 // The program path in a registered command such as
 // "C:\Program Files\Browser\browser.exe" -url "%1": the text inside the
-// leading quotation marks, or, for a command without them, the shortest
+// leading quotation marks, or, for a command without them, the longest
 // prefix ending before a blank (or at the end) that names an existing file,
 // else the text before the first blank.
 // Null-terminated result in out (capacity units); false when there is none.

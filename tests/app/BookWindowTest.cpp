@@ -397,3 +397,19 @@ TEST(DialogPictureTest, DestroyedDialogsLeaveNoBitmapBehind)
         }
     }
 }
+
+// A browser registered unquoted from a folder with a blank in its name; from
+// the second command on, a file named like the folder's first word competes.
+TEST(BrowserPathTest, UnquotedCommandNamesTheLongestExistingFile)
+{
+    TempFolder folder;
+    CreateDirectoryW(folder.File(L"Program Files").c_str(), nullptr);
+    const std::wstring browser = folder.File(L"Program Files\\browser.exe");
+    WriteBytes(browser, "MZ");
+    for (const std::wstring& command : {browser, browser + L" -url %1", browser}) {
+        wchar_t path[1000] = {};
+        ASSERT_TRUE(ProgramPathOfCommand(command.c_str(), command.size(), path, 1000));
+        EXPECT_EQ(std::wstring(path), browser) << command;
+        WriteBytes(folder.File(L"Program"), "MZ");
+    }
+}
