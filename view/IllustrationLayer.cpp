@@ -7,9 +7,6 @@
 
 namespace {
 
-// Bitmap files are small; anything larger than this is not one of ours.
-constexpr DWORD MaxFileBytes = 64u * 1024u * 1024u;
-
 uint32_t ReadU16(const uint8_t* p)
 {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8);
@@ -52,8 +49,35 @@ std::unique_ptr<char[]> NarrowName(const Utf16Unit* name)
 }
 #endif
 
-// Reads the whole file and checks it before the system loader sees it.
-bool FileHoldsUsableBitmap(const Utf16Unit* fileName)
+// The start of a bitmap file that the check reads: the file header and the
+// fields of the info header up to the image size.
+constexpr size_t BitmapHeadBytes = 38;
+
+// Whether a bitmap file may go to the system loader, given its first
+// BitmapHeadBytes bytes and its size: false only for damage that would make
+// the loader crash. Every other file is the loader's to show or refuse.
+bool IsSafeBitmapFile(const uint8_t* head, uint64_t fileBytes)
+{
+    constexpr uint32_t CoreHeaderBytes = 12;
+    const uint32_t headerBytes = ReadU32(head + 14);
+    const uint32_t compression = ReadU32(head + 30);
+    // The core header has no compression field; every later header has it
+    // at the same place.
+    if (headerBytes <= CoreHeaderBytes || (compression != BI_RLE8 && compression != BI_RLE4))
+        return true;
+    // Run-length pixels are decoded straight from the loader's view of the
+    // file, as far as the header's image size reaches, with no look at the
+    // file's own size: pixels that lie past its end make the loader read
+    // outside the view and end the program.
+    const uint64_t pixelOffset = ReadU32(head + 10);
+    const uint64_t imageBytes = ReadU32(head + 34);
+    return pixelOffset + imageBytes <= fileBytes;
+}
+
+// Reads the file's headers and size and checks them before the system
+// loader sees the file. A file that cannot be opened goes on to the loader,
+// which fails on it as well.
+bool FileIsSafeToLoad(const Utf16Unit* fileName)
 {
 #ifdef UNICODE
     FileHandle file(CreateFileW(reinterpret_cast<const wchar_t*>(fileName), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -66,89 +90,20 @@ bool FileHoldsUsableBitmap(const Utf16Unit* fileName)
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 #endif
     if (file.Get() == INVALID_HANDLE_VALUE)
-        return false;
+        return true;
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > MaxFileBytes)
-        return false;
-    const DWORD bytes = static_cast<DWORD>(size.QuadPart);
-    std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[bytes]);
-    if (!data)
-        return false;
+    if (!GetFileSizeEx(file.Get(), &size))
+        return true;
+    // A file shorter than the fields reads as if zeros followed, as the
+    // loader sees it.
+    uint8_t head[BitmapHeadBytes] = {};
     DWORD got = 0;
-    if (!ReadFile(file.Get(), data.get(), bytes, &got, nullptr) || got != bytes)
-        return false;
-    return IsUsableBitmapFile(data.get(), bytes);
+    if (!ReadFile(file.Get(), head, sizeof head, &got, nullptr))
+        return true;
+    return IsSafeBitmapFile(head, static_cast<uint64_t>(size.QuadPart));
 }
 
 } // namespace
-
-bool IsUsableBitmapFile(const uint8_t* data, size_t size)
-{
-    constexpr size_t FileHeaderBytes = 14;
-    constexpr size_t InfoHeaderBytes = 40;
-    if (data == nullptr || size < FileHeaderBytes + InfoHeaderBytes)
-        return false;
-    if (data[0] != 'B' || data[1] != 'M')
-        return false;
-    const uint64_t pixelOffset = ReadU32(data + 10);
-    const uint64_t headerBytes = ReadU32(data + 14);
-    // The info header and its successors (v4, v5); the old core header is
-    // not used for pictures.
-    if (headerBytes < InfoHeaderBytes || FileHeaderBytes + headerBytes > size)
-        return false;
-    const int32_t width = static_cast<int32_t>(ReadU32(data + 18));
-    const int32_t rawHeight = static_cast<int32_t>(ReadU32(data + 22));
-    const uint32_t planes = ReadU16(data + 26);
-    const uint32_t bitCount = ReadU16(data + 28);
-    const uint32_t compression = ReadU32(data + 30);
-    const uint32_t usedColors = ReadU32(data + 46);
-    if (planes != 1 || usedColors > 256)
-        return false;
-    if (width <= 0 || width > IllustrationLayer::MaxPictureSide)
-        return false;
-    // A negative height marks a top-down bitmap.
-    if (rawHeight == 0 || rawHeight < -IllustrationLayer::MaxPictureSide ||
-        rawHeight > IllustrationLayer::MaxPictureSide)
-        return false;
-    const uint64_t height = static_cast<uint64_t>(rawHeight < 0 ? -static_cast<int64_t>(rawHeight) : rawHeight);
-
-    uint64_t paletteEntries = 0;
-    switch (bitCount) {
-    case 1:
-    case 4:
-    case 8:
-        if (usedColors > (1u << bitCount))
-            return false;
-        paletteEntries = usedColors != 0 ? usedColors : (1u << bitCount);
-        if (compression != BI_RGB)
-            return false;
-        break;
-    case 16:
-    case 24:
-    case 32:
-        // An optional colour table may sit after the header.
-        paletteEntries = usedColors;
-        if (compression == BI_BITFIELDS) {
-            if (bitCount == 24)
-                return false;
-            // The three masks follow a plain info header.
-            if (headerBytes == InfoHeaderBytes)
-                paletteEntries += 3;
-        } else if (compression != BI_RGB) {
-            return false;
-        }
-        break;
-    default:
-        return false;
-    }
-
-    const uint64_t paletteEnd = FileHeaderBytes + headerBytes + 4 * paletteEntries;
-    if (paletteEnd > size || pixelOffset < FileHeaderBytes + headerBytes || pixelOffset > size)
-        return false;
-    const uint64_t rowBytes = ((static_cast<uint64_t>(width) * bitCount + 31) / 32) * 4;
-    const uint64_t pixelBytes = rowBytes * height;
-    return pixelOffset + pixelBytes <= size;
-}
 
 IllustrationLayer::IllustrationLayer(WindowBase* ownerWindow) : DrawLayer(ownerWindow) {}
 
@@ -170,7 +125,7 @@ HBITMAP IllustrationLayer::PlaceIllustration(uint32_t index, const Utf16Unit* fi
     entry.top = top;
     entry.left = left;
     HBITMAP bitmap = nullptr;
-    if (fileName != nullptr && FileHoldsUsableBitmap(fileName)) {
+    if (fileName != nullptr && FileIsSafeToLoad(fileName)) {
         HINSTANCE instance = owner != nullptr ? owner->Instance() : nullptr;
 #ifdef UNICODE
         bitmap = static_cast<HBITMAP>(LoadImageW(instance, reinterpret_cast<const wchar_t*>(fileName), IMAGE_BITMAP,

@@ -26,10 +26,6 @@ public:
     // A picture whose top lies this far above the client area or further is
     // skipped without a copy.
     static constexpr int32_t SkipAbovePixels = 1000;
-    // Larger files are refused before they reach the loader: no chapter
-    // picture comes near this, and a forged header must not make the program
-    // ask for gigabytes.
-    static constexpr int32_t MaxPictureSide = 8192;
 
     explicit IllustrationLayer(WindowBase* ownerWindow);
     ~IllustrationLayer() override;
@@ -41,8 +37,8 @@ public:
     // 1 when the list now has n entries, all empty.
     uint8_t SetIllustrationCount(int32_t n);
     // Loads fileName (a bare name, looked up in the current directory) into
-    // entry index; returns the bitmap, null when the file is missing or is no
-    // usable bitmap.
+    // entry index; returns the bitmap, null when the file is missing, is no
+    // bitmap the loader takes, or is damaged so that loading it would crash.
     HBITMAP PlaceIllustration(uint32_t index, const Utf16Unit* fileName, int32_t top, int32_t left);
 
     uint32_t IllustrationCount() const { return illustrations.count; }
@@ -55,8 +51,3 @@ class BookIllustrationLayer : public IllustrationLayer {
 public:
     explicit BookIllustrationLayer(WindowBase* ownerWindow) : IllustrationLayer(ownerWindow) {}
 };
-
-// Whether the bytes of a file hold a complete, uncompressed or bit-field
-// bitmap of a sensible size: the header is whole, the pixel data it
-// describes lies inside the file and the palette fits before it.
-bool IsUsableBitmapFile(const uint8_t* data, size_t size);
