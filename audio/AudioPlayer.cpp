@@ -64,7 +64,7 @@ void BufferSlot::FreeData()
 }
 
 AudioPlayer::AudioPlayer()
-    : segmentStart(0), readPosition(0), segmentEnd(0), threadSuspended(0), threadId(0), waitingForDrain(0),
+    : testHook(nullptr), segmentStart(0), readPosition(0), segmentEnd(0), threadSuspended(0), threadId(0), waitingForDrain(0),
       stopRequested(0), currentSlot(0), dataSize(0), dataOffset(0), startGeneration(0), threadRunning(false),
       startPending(false), shuttingDown(false), deviceRetired(false), serialCounter(0), streamSerial(0),
       segmentChunksQueued(0), lastQueuedSlot(0), lastStartedSerial(0), lastFinishedSerial(0), announcedSerial(0),
@@ -92,8 +92,10 @@ bool AudioPlayer::StartPlaybackThread()
     LockGuard guard(startLock);
     if (shuttingDown)
         return false;
-    stopRequested = 0;
+    // The new generation first: a thread of an earlier start must never see
+    // the stop cleared while its own generation still looks current.
     ++startGeneration;
+    stopRequested = 0;
     if (threadRunning) {
         // The running thread sees the new generation, stops, and hands over
         // to a fresh thread when it ends.
@@ -185,10 +187,15 @@ DWORD WINAPI AudioPlayer::PlaybackThreadMain(LPVOID player)
 void AudioPlayer::RunPlayback()
 {
     RaisePeak(counters.peakThreadsRunning, ++counters.threadsRunning);
+    if (testHook != nullptr)
+        testHook(*this, HookPoint::BeforeTakingStart);
     uint32_t generation;
     {
+        // Taking the latest start answers every start made so far, also one
+        // that came before this thread ran: none of them is still pending.
         LockGuard guard(startLock);
         generation = startGeneration;
+        startPending = false;
     }
     PlayOneStart(generation);
 

@@ -94,6 +94,13 @@ public:
 
     PlaybackCounters counters;
 
+    // Where a test can hold a thread of the player to drive an interleaving.
+    enum class HookPoint {
+        BeforeTakingStart, // a new playback thread, before it learns which start it plays
+    };
+    // Null in the program.
+    void (*testHook)(AudioPlayer& player, HookPoint point);
+
     uint32_t segmentStart;
     uint32_t readPosition;
     uint32_t segmentEnd;

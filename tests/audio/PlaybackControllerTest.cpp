@@ -53,6 +53,20 @@ protected:
     RecordingOwner owner;
 };
 
+// Holds the player's threads at a hook point until the test opens the gate.
+struct HookGate {
+    static void Hold(AudioPlayer&, AudioPlayer::HookPoint point)
+    {
+        if (point == held) {
+            SetEvent(reached);
+            WaitForSingleObject(open, 20000);
+        }
+    }
+    static inline AudioPlayer::HookPoint held;
+    static inline HANDLE reached = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    static inline HANDLE open = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+};
+
 TEST_F(ControllerTest, ReportsEachFragmentOnceInOrderAcrossTwoTracks)
 {
     AddStandardRows();
@@ -204,6 +218,22 @@ TEST_F(ControllerTest, StartDuringPurchaseDialogWaitsWithoutBlockingTheCaller)
     EXPECT_EQ(owner.Trace(), "P H1 U1 ");
     EXPECT_EQ(player.counters.threadsCreated, 2);
     EXPECT_EQ(player.counters.peakThreadsRunning, 1);
+}
+
+TEST_F(ControllerTest, StartStopAndStartBeforeTheFirstThreadRunsPlayOnce)
+{
+    AddStandardRows();
+    PlaybackController player(&owner);
+    HookGate::held = AudioPlayer::HookPoint::BeforeTakingStart;
+    ResetEvent(HookGate::open);
+    player.testHook = HookGate::Hold;
+    player.PlayFrom(0);
+    player.RequestStop();
+    player.PlayFrom(6);
+    SetEvent(HookGate::open);
+    ASSERT_TRUE(WaitIdle(player));
+    EXPECT_EQ(owner.Trace(), "H6 U6 ");
+    EXPECT_EQ(player.counters.threadsCreated, 1);
 }
 
 TEST_F(ControllerTest, StartWhileStoppedNarrationDrains)
