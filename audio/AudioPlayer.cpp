@@ -98,8 +98,10 @@ bool AudioPlayer::StartPlaybackThread()
     stopRequested = 0;
     if (threadRunning) {
         // The running thread sees the new generation, stops, and hands over
-        // to a fresh thread when it ends.
+        // to a fresh thread when it ends. Woken under the lock it tests and
+        // sleeps under, so that the wake cannot fall between the two.
         startPending = true;
+        LockGuard wakeGuard(playbackLock);
         WakeAllConditionVariable(&wakeUp);
         return true;
     }
@@ -529,6 +531,8 @@ template <typename Condition>
 void AudioPlayer::WaitLocked(Condition stillWaiting, uint32_t generation, bool stopEndsWait)
 {
     while (stillWaiting() && !(stopEndsWait && ShouldStop(generation))) {
+        if (testHook != nullptr)
+            testHook(*this, HookPoint::BeforeSleep);
         threadSuspended = 1;
         if (playbackLock.section != nullptr) {
             SleepConditionVariableCS(&wakeUp, playbackLock.section, INFINITE);
@@ -604,6 +608,8 @@ void AudioPlayer::RunCompletions()
                 queueHead = (queueHead + 1) % 16;
                 --queueCount;
             }
+            if (testHook != nullptr)
+                testHook(*this, HookPoint::BeforeCompletion);
             if (index < 4)
                 OnBufferDone(&slots[index].header);
         }
@@ -665,7 +671,10 @@ void AudioPlayer::ShutDown()
         stopRequested = 1;
         ++startGeneration;
     }
-    WakeAllConditionVariable(&wakeUp);
+    {
+        LockGuard guard(playbackLock);
+        WakeAllConditionVariable(&wakeUp);
+    }
     for (;;) {
         HANDLE h = nullptr;
         {

@@ -97,6 +97,8 @@ public:
     // Where a test can hold a thread of the player to drive an interleaving.
     enum class HookPoint {
         BeforeTakingStart, // a new playback thread, before it learns which start it plays
+        BeforeSleep,       // the playback thread, playbackLock held, its wait's test just made
+        BeforeCompletion,  // the completion thread, before it handles a finished buffer
     };
     // Null in the program.
     void (*testHook)(AudioPlayer& player, HookPoint point);

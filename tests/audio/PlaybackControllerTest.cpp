@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 
 #include "AudioFixture.h"
@@ -53,18 +54,35 @@ protected:
     RecordingOwner owner;
 };
 
-// Holds the player's threads at a hook point until the test opens the gate.
+// Holds the player's threads at hook points: the first thread to reach
+// `held` waits there for `open` (at most `holdMs`), and the completion thread
+// waits for `completions` before each buffer.
 struct HookGate {
+    static void Arm(AudioPlayer& player, AudioPlayer::HookPoint point, DWORD ms, bool holdCompletions)
+    {
+        held = point;
+        holdMs = ms;
+        passed = false;
+        ResetEvent(open);
+        ResetEvent(reached);
+        (holdCompletions ? ResetEvent : SetEvent)(completions);
+        player.testHook = Hold;
+    }
     static void Hold(AudioPlayer&, AudioPlayer::HookPoint point)
     {
-        if (point == held) {
+        if (point == AudioPlayer::HookPoint::BeforeCompletion) {
+            WaitForSingleObject(completions, 20000);
+        } else if (point == held && !passed.exchange(true)) {
             SetEvent(reached);
-            WaitForSingleObject(open, 20000);
+            WaitForSingleObject(open, holdMs);
         }
     }
     static inline AudioPlayer::HookPoint held;
+    static inline DWORD holdMs;
+    static inline std::atomic<bool> passed;
     static inline HANDLE reached = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     static inline HANDLE open = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    static inline HANDLE completions = CreateEventA(nullptr, TRUE, TRUE, nullptr);
 };
 
 TEST_F(ControllerTest, ReportsEachFragmentOnceInOrderAcrossTwoTracks)
@@ -224,9 +242,7 @@ TEST_F(ControllerTest, StartStopAndStartBeforeTheFirstThreadRunsPlayOnce)
 {
     AddStandardRows();
     PlaybackController player(&owner);
-    HookGate::held = AudioPlayer::HookPoint::BeforeTakingStart;
-    ResetEvent(HookGate::open);
-    player.testHook = HookGate::Hold;
+    HookGate::Arm(player, AudioPlayer::HookPoint::BeforeTakingStart, 20000, false);
     player.PlayFrom(0);
     player.RequestStop();
     player.PlayFrom(6);
@@ -234,6 +250,26 @@ TEST_F(ControllerTest, StartStopAndStartBeforeTheFirstThreadRunsPlayOnce)
     ASSERT_TRUE(WaitIdle(player));
     EXPECT_EQ(owner.Trace(), "H6 U6 ");
     EXPECT_EQ(player.counters.threadsCreated, 1);
+}
+
+// No buffer comes back meanwhile, so only the start's own wake can end the
+// running thread's wait; it lands while the thread is between its wait's
+// test and its sleep.
+TEST_F(ControllerTest, StartWakesAThreadAboutToSleep)
+{
+    AddStandardRows();
+    PlaybackController player(&owner);
+    HookGate::Arm(player, AudioPlayer::HookPoint::BeforeSleep, 1000, true);
+    player.PlayFrom(0);
+    ASSERT_EQ(WaitForSingleObject(HookGate::reached, 20000), WAIT_OBJECT_0);
+    player.PlayFrom(6);
+    SetEvent(HookGate::open);
+    for (DWORD start = GetTickCount(); player.counters.threadsCreated < 2 && GetTickCount() - start < 10000;)
+        Sleep(1);
+    EXPECT_EQ(player.counters.threadsCreated, 2) << "the first thread must hand over without a completion";
+    SetEvent(HookGate::completions);
+    ASSERT_TRUE(WaitIdle(player));
+    EXPECT_EQ(owner.Trace(), "H0 U0 H1 U1 H6 U6 ");
 }
 
 TEST_F(ControllerTest, StartWhileStoppedNarrationDrains)
