@@ -19,7 +19,7 @@ BookWindow::BookWindow()
       margin(0), wordGap(0), lineHeight(0), player(nullptr), highlightLayer(this), balloonLayer(this),
       textLayer(this), illustrationLayer(this), mapLayer(this), polylineLayer(this), highlightFirstCell(0),
       highlightLastCell(0), translationIndex(0), ownerRef(this), balloonOpen(false), openRegion(-1),
-      lastHitRegion(-1), openBalloonIndex(0), lastBalloonResult(0), narrationNumber(0)
+      lastHitRegion(-1), openBalloonIndex(0), lastBalloonResult(0), narrationStart(0)
 {
     player = new (std::nothrow) PlaybackController(this);
 
@@ -183,8 +183,6 @@ void BookWindow::OnRightButtonDown()
         if (player != nullptr)
             player->RequestStop();
         playing = 0;
-        // Reports still queued from this narration are now stale.
-        narrationNumber.fetch_add(1);
         return;
     }
     uint32_t hit = 0;
@@ -192,9 +190,10 @@ void BookWindow::OnRightButtonDown()
         return;
     // Set before the thread starts: its first report is ignored while idle.
     playing = 1;
-    narrationNumber.fetch_add(1);
-    if (player != nullptr)
+    if (player != nullptr) {
         player->PlayFrom(static_cast<int32_t>(hit));
+        narrationStart = player->LatestStart();
+    }
 }
 
 void BookWindow::OnLeftButtonDown()
@@ -286,21 +285,23 @@ bool BookWindow::GetFragment(int32_t i, SyncFragment& out)
 // here. Cell colours, the highlight range and the automatic scrolling belong
 // to the user-interface thread, so the reports travel through its message
 // queue, which keeps them in the order they were made; each carries the
-// number of the narration it belongs to.
+// number of the start it belongs to, which the player gives with the report:
+// a buffer of an earlier start may come back after a new one began.
 void BookWindow::HighlightFragment(int32_t i)
 {
-    PostMessageW(hwnd, MessageFragmentStarted, static_cast<WPARAM>(i), static_cast<LPARAM>(narrationNumber.load()));
+    PostMessageW(hwnd, MessageFragmentStarted, static_cast<WPARAM>(i), static_cast<LPARAM>(player->ReportingStart()));
 }
 
 void BookWindow::UnhighlightFragment(int32_t i)
 {
-    PostMessageW(hwnd, MessageFragmentEnded, static_cast<WPARAM>(i), static_cast<LPARAM>(narrationNumber.load()));
+    PostMessageW(hwnd, MessageFragmentEnded, static_cast<WPARAM>(i), static_cast<LPARAM>(player->ReportingStart()));
 }
 
-void BookWindow::OnFragmentReport(UINT message, WPARAM fragment, LPARAM number)
+void BookWindow::OnFragmentReport(UINT message, WPARAM fragment, LPARAM start)
 {
     const int32_t i = static_cast<int32_t>(fragment);
-    const bool current = static_cast<uint32_t>(number) == narrationNumber.load();
+    // After a stop nothing is current: `playing` is 0 until the next start.
+    const bool current = static_cast<uint32_t>(start) == narrationStart;
     if (message == MessageNarrationHalted) {
         // At a track change the next fragment is reported as started when
         // the old track's last buffer ends, before its own track is opened;

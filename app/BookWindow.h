@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -72,7 +71,7 @@ public:
     int32_t ShowPurchaseDialog() override;
 
     // A fragment report taken off the message queue (user-interface thread).
-    void OnFragmentReport(UINT message, WPARAM fragment, LPARAM narrationNumber);
+    void OnFragmentReport(UINT message, WPARAM fragment, LPARAM start);
 
     // Regions, edition configuration, tests.
     uint32_t ParagraphFirstCell(uint32_t p) const { return paragraphFirstCell.At(p); }
@@ -146,9 +145,9 @@ public:
 private:
     void ApplyHighlight(int32_t i);
 
-    // Numbers each narration, so that a report still queued from an earlier
-    // one can be told apart. Read by the playback side.
-    std::atomic<uint32_t> narrationNumber;
+    // The player's number of the start the right-click made, so that a
+    // report still queued from an earlier start can be told apart.
+    uint32_t narrationStart;
 };
 
 // Makes the window; false with a null window when allocation fails.

@@ -9,6 +9,7 @@
 #include "app/Application.h"
 #include "app/BookWindow.h"
 #include "app/Edition.h"
+#include "audio/PlaybackController.h"
 #include "core/WinHandles.h"
 #include "app/ResourceIds.h"
 
@@ -227,6 +228,6 @@ int32_t BookWindow::ShowPurchaseDialog()
     purchaseDialogWindow = this;
     // Queued behind the fragment reports already made, so it is handled after
     // them on the user-interface thread.
-    PostMessageW(hwnd, MessageNarrationHalted, 0, static_cast<LPARAM>(narrationNumber.load()));
+    PostMessageW(hwnd, MessageNarrationHalted, 0, static_cast<LPARAM>(player->ReportingStart()));
     return static_cast<int32_t>(ShowDialog(instance, IDD_PURCHASE, hwnd, PurchaseDialogProc));
 }

@@ -40,7 +40,7 @@ bool IsPlayablePcm(const WAVEFORMATEX& f)
 
 } // namespace
 
-BufferSlot::BufferSlot() : device(nullptr), busy(0), lastOfSegment(0), segmentSerial(0)
+BufferSlot::BufferSlot() : device(nullptr), busy(0), lastOfSegment(0), segmentSerial(0), start(0)
 {
     ResetHeader();
 }
@@ -66,7 +66,7 @@ void BufferSlot::FreeData()
 AudioPlayer::AudioPlayer()
     : testHook(nullptr), segmentStart(0), readPosition(0), segmentEnd(0), threadSuspended(0), threadId(0), waitingForDrain(0),
       stopRequested(0), currentSlot(0), dataSize(0), dataOffset(0), startGeneration(0), threadRunning(false),
-      startPending(false), shuttingDown(false), deviceRetired(false), serialCounter(0), streamSerial(0),
+      startPending(false), shuttingDown(false), deviceRetired(false), playingStart(0), reportingStart(0), serialCounter(0), streamSerial(0),
       segmentChunksQueued(0), lastQueuedSlot(0), lastStartedSerial(0), lastFinishedSerial(0), announcedSerial(0),
       startOwed(false), detached(false), queueHead(0), queueCount(0), completionQuit(false)
 {
@@ -228,6 +228,7 @@ void AudioPlayer::PlayOneStart(uint32_t generation)
         WaitLocked([this] { return AnySlotBusy(); }, generation, true);
         if (!AnySlotBusy())
             CloseDeviceLocked();
+        playingStart = generation;
         startOwed = false;
         announcedSerial = 0;
         segmentChunksQueued = 0;
@@ -248,11 +249,17 @@ void AudioPlayer::PlayOneStart(uint32_t generation)
                 if (first) {
                     LockGuard guard(playbackLock);
                     lastStartedSerial = CurrentSlot().segmentSerial;
-                    OnSegmentStarted(CurrentSlot().segment.FragmentId());
+                    ReportLocked(true, CurrentSlot(), generation);
                     first = false;
                 }
                 StreamSegment(generation);
             } else {
+                {
+                    // No buffer is out now, so no other report overlaps
+                    // the dialog's.
+                    LockGuard guard(playbackLock);
+                    reportingStart = generation;
+                }
                 OnTrackMissing();
             }
             if (ok) {
@@ -303,8 +310,7 @@ AudioPlayer::TrackOpen AudioPlayer::OpenSegmentTrack(uint32_t generation)
         uint32_t serial = CurrentSlot().segmentSerial;
         if (lastStartedSerial == serial && lastFinishedSerial != serial) {
             lastFinishedSerial = serial;
-            if (!detached)
-                OnSegmentFinished(CurrentSlot().segment.FragmentId());
+            ReportLocked(false, CurrentSlot(), generation);
         }
         return TrackOpen::Stopped;
     }
@@ -451,14 +457,14 @@ int AudioPlayer::ReadChunk()
         slot.lastOfSegment = 0;
         return -1;
     }
+    slot.start = playingStart;
     ++segmentChunksQueued;
     lastQueuedSlot = currentSlot;
     if (startOwed) {
         // The segment before ended while nothing of this one was queued yet.
         startOwed = false;
         lastStartedSerial = slot.segmentSerial;
-        if (!detached)
-            OnSegmentStarted(slot.segment.FragmentId());
+        ReportLocked(true, slot, playingStart);
     }
     int last = slot.lastOfSegment;
     currentSlot = (currentSlot + 1) % 4;
@@ -516,9 +522,19 @@ void AudioPlayer::EndSegmentLocked()
     if (lastStartedSerial == streamSerial && lastFinishedSerial != streamSerial) {
         lastFinishedSerial = streamSerial;
         startOwed = true;
-        if (!detached)
-            OnSegmentFinished(CurrentSlot().segment.FragmentId());
+        ReportLocked(false, CurrentSlot(), playingStart);
     }
+}
+
+void AudioPlayer::ReportLocked(bool started, const BufferSlot& slot, uint32_t start)
+{
+    if (detached)
+        return;
+    reportingStart = start;
+    if (started)
+        OnSegmentStarted(slot.segment.FragmentId());
+    else
+        OnSegmentFinished(slot.segment.FragmentId());
 }
 
 void AudioPlayer::FreeSlotSegments()
@@ -628,8 +644,7 @@ void AudioPlayer::OnBufferDone(WAVEHDR* header)
     ReleaseBuffer(i);
     if (slot.lastOfSegment != 0) {
         lastFinishedSerial = slot.segmentSerial;
-        if (!detached)
-            OnSegmentFinished(slot.segment.FragmentId());
+        ReportLocked(false, slot, slot.start);
         // The segment that starts is the one whose buffer follows in the
         // ring; at a track change, the one waiting for the drain. When the
         // playback thread has queued nothing after this buffer yet, the next
@@ -637,13 +652,12 @@ void AudioPlayer::OnBufferDone(WAVEHDR* header)
         BufferSlot& next = NextSlot(i);
         if (next.busy != 0) {
             lastStartedSerial = next.segmentSerial;
-            if (!detached)
-                OnSegmentStarted(next.segment.FragmentId());
+            ReportLocked(true, next, next.start);
         } else if (announcedSerial != 0 && CurrentSlot().segmentSerial == announcedSerial) {
+            // Announced by the playback thread that waits for this drain.
             lastStartedSerial = announcedSerial;
             announcedSerial = 0;
-            if (!detached)
-                OnSegmentStarted(CurrentSlot().segment.FragmentId());
+            ReportLocked(true, CurrentSlot(), playingStart);
         } else {
             startOwed = true;
         }

@@ -31,6 +31,9 @@ public:
     // Tells apart two segments that happen to have the same id (gaps are all
     // -1), so that each segment is reported started and finished once.
     uint32_t segmentSerial;
+    // The start (its number from StartPlaybackThread) whose thread queued
+    // this slot's chunk.
+    uint32_t start;
 };
 
 // Counts kept for diagnostics: how many devices and playback threads exist at
@@ -91,6 +94,13 @@ public:
 
     // No playback thread, no buffer queued and no device open.
     bool IsIdle();
+
+    // Number of the latest start; each StartPlaybackThread counts one up.
+    uint32_t LatestStart() const { return startGeneration; }
+    // Inside a report (OnSegmentFinished, OnSegmentStarted, OnTrackMissing):
+    // the number of the start the report belongs to, which may be older
+    // than the latest when buffers of a stopped start come back.
+    uint32_t ReportingStart() const { return reportingStart; }
 
     PlaybackCounters counters;
 
@@ -155,6 +165,8 @@ private:
     int ReadChunk();
     void StreamSegment(uint32_t generation);
     void EndSegmentLocked();
+    // playbackLock held: tells the derived class, stamped with the start.
+    void ReportLocked(bool started, const BufferSlot& slot, uint32_t start);
     void FreeSlotSegments();
     // With playbackLock held once: sleeps until stillWaiting() is false or
     // the start is stopped. The test and the sleep are one step under the
@@ -185,6 +197,8 @@ private:
     AudioSegment openTrack;
 
     // Report bookkeeping, under playbackLock.
+    uint32_t playingStart; // the start of the running playback thread
+    uint32_t reportingStart;
     uint32_t serialCounter;
     uint32_t streamSerial;
     uint32_t segmentChunksQueued;

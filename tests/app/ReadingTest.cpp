@@ -3,6 +3,11 @@
 // balloon ring and the screen.
 #include "ReadingFixture.h"
 
+#include <memory>
+
+#include "audio/PlaybackController.h"
+#include "core/CriticalLock.h"
+
 namespace {
 
 constexpr COLORREF BalloonFill = RGB(255, 255, 223);
@@ -318,4 +323,43 @@ TEST_F(ReadingTest, ViewFollowsTheSpokenFragmentUntilTheUserScrolls)
     PumpUntil([] { return false; }, 400);
     EXPECT_EQ(w.Shift(), stopped);
     EXPECT_FALSE(w.AutoScrolling());
+}
+
+// A stop and a start elsewhere while the old narration's next fragment is
+// queued behind a buffer that ends a segment: the start of that fragment,
+// reported when the buffer comes back, belongs to the stopped narration and
+// must not turn green, not even for one report.
+TEST_F(ReadingTest, QuickStopAndRestartNeverGreensTheOldNextFragment)
+{
+    BookWindow& w = Window();
+    StopNarration();
+    ScrollTo(0);
+    SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, 0, ClientPoint(DocumentPointOf(w.FragmentRegions().At(0)), 0));
+    // Completions wait while the lock is held here.
+    std::unique_ptr<LockGuard> hold;
+    const BufferSlot* slots = w.player->slots;
+    for (DWORD start = GetTickCount(); !hold && GetTickCount() - start < 10000; Sleep(1)) {
+        hold = std::make_unique<LockGuard>(playbackLock);
+        bool queued = false;
+        for (uint32_t k = 0; k < 4; k++)
+            queued = queued || (slots[k].busy && slots[k].lastOfSegment && slots[(k + 1) % 4].busy &&
+                                slots[(k + 1) % 4].segment.FragmentId() == 1);
+        if (!queued)
+            hold.reset();
+    }
+    ASSERT_TRUE(hold);
+    SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, 0, MAKELPARAM(3, 3));
+    SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, 0, ClientPoint(DocumentPointOf(w.FragmentRegions().At(3)), 0));
+    hold.reset();
+    bool stale = false;
+    MSG message;
+    for (DWORD start = GetTickCount(); !AnyCellGreen() && GetTickCount() - start < 20000; Sleep(5)) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+            stale = stale || CellsHaveColor(FirstCellOf(1), LastCellOf(1), SpokenColor);
+        }
+    }
+    EXPECT_FALSE(stale);
+    EXPECT_TRUE(CellsHaveColor(FirstCellOf(3), LastCellOf(3), SpokenColor));
+    StopNarration();
 }
