@@ -638,7 +638,9 @@ void AudioPlayer::OnBufferDone(WAVEHDR* header)
 {
     LockGuard guard(playbackLock);
     uint32_t i = static_cast<uint32_t>(header->dwUser);
-    if (i > 3 || slots[i].busy == 0)
+    // Not done: the slot was released at a shutdown, before this report of
+    // its old buffer came, and holds a new buffer now.
+    if (i > 3 || slots[i].busy == 0 || (slots[i].header.dwFlags & WHDR_DONE) == 0)
         return;
     BufferSlot& slot = slots[i];
     ReleaseBuffer(i);
@@ -674,62 +676,98 @@ void AudioPlayer::OnBufferDone(WAVEHDR* header)
         CloseDeviceLocked();
 }
 
-void AudioPlayer::ShutDown()
+namespace {
+
+// What is left of a time limit that started at `began`.
+DWORD Remaining(DWORD began, DWORD milliseconds)
 {
+    if (milliseconds == INFINITE)
+        return INFINITE;
+    DWORD spent = GetTickCount() - began;
+    return spent >= milliseconds ? 0 : milliseconds - spent;
+}
+
+} // namespace
+
+bool AudioPlayer::ShutDown(DWORD milliseconds)
+{
+    const DWORD began = GetTickCount();
     {
         LockGuard guard(startLock);
-        if (shuttingDown)
-            return;
         shuttingDown = true;
         startPending = false;
         stopRequested = 1;
         ++startGeneration;
     }
+    // A thread waiting for a slot or a drain wakes, sees the stop and ends.
+    bool returned = ReturnQueuedBuffers(began, milliseconds);
+    bool threadEnded = WaitForPlaybackThread(began, milliseconds);
+    if (!threadEnded)
+        return false;
+    // Also a chunk queued while the stop was on its way.
+    returned = ReturnQueuedBuffers(began, milliseconds);
     {
         LockGuard guard(playbackLock);
-        WakeAllConditionVariable(&wakeUp);
+        if (returned)
+            CloseDeviceLocked();
+        if (device.IsOpen())
+            return false;
     }
+    // No device is left to call back, so the completion thread has nothing
+    // more to come.
+    if (completionThread.Get() != nullptr) {
+        completionQuit = true;
+        SetEvent(completionEvent.Get());
+        if (WaitForSingleObject(completionThread.Get(), Remaining(began, milliseconds)) != WAIT_OBJECT_0)
+            return false;
+        completionThread.Reset();
+    }
+    trackFile.Close();
+    return true;
+}
+
+bool AudioPlayer::ReturnQueuedBuffers(DWORD began, DWORD milliseconds)
+{
+    for (;;) {
+        {
+            LockGuard guard(playbackLock);
+            WakeAllConditionVariable(&wakeUp);
+            if (device.IsOpen())
+                waveOutReset(device.Get());
+            // The reset marks every queued buffer done. They are released
+            // here, not by the completion thread, which may be held up: the
+            // device must not wait for it before it closes.
+            for (uint32_t i = 0; i < 4; ++i) {
+                if (slots[i].busy != 0 && (slots[i].header.dwFlags & WHDR_DONE) != 0)
+                    ReleaseBuffer(i);
+            }
+            if (!AnySlotBusy())
+                return true;
+        }
+        if (Remaining(began, milliseconds) == 0)
+            return false;
+        Sleep(1);
+    }
+}
+
+bool AudioPlayer::WaitForPlaybackThread(DWORD began, DWORD milliseconds)
+{
     for (;;) {
         HANDLE h = nullptr;
         {
             LockGuard guard(startLock);
             if (!threadRunning)
-                break;
+                return true;
             DuplicateHandle(GetCurrentProcess(), threadHandle.Get(), GetCurrentProcess(), &h, SYNCHRONIZE, FALSE,
                             0);
         }
-        if (h == nullptr) {
-            Sleep(10);
-            continue;
-        }
-        WaitForSingleObject(h, INFINITE);
-        CloseHandle(h);
+        KernelHandle thread(h);
+        DWORD wait = Remaining(began, milliseconds);
+        if (wait == 0)
+            return false;
+        if (h == nullptr)
+            Sleep(1);
+        else
+            WaitForSingleObject(h, wait);
     }
-    {
-        LockGuard guard(playbackLock);
-        if (device.IsOpen())
-            waveOutReset(device.Get());
-    }
-    // The reset hands every buffer back; give the completion thread a bounded
-    // time to release them before the device goes.
-    for (int tries = 0; tries < 500; ++tries) {
-        {
-            LockGuard guard(playbackLock);
-            if (!AnySlotBusy())
-                break;
-        }
-        Sleep(10);
-    }
-    {
-        LockGuard guard(playbackLock);
-        if (!AnySlotBusy())
-            CloseDeviceLocked();
-    }
-    if (completionThread.Get() != nullptr) {
-        completionQuit = true;
-        SetEvent(completionEvent.Get());
-        WaitForSingleObject(completionThread.Get(), INFINITE);
-        completionThread.Reset();
-    }
-    trackFile.Close();
 }

@@ -91,6 +91,13 @@ public:
     void RequestStop();
     // The current slot's segment becomes a copy of segment.
     void SetCurrentSegment(const AudioSegment& segment);
+    // Ends playback for good: stops the playback thread, hands queued
+    // buffers back at once (unreported), closes the device and ends the
+    // completion thread. True once all of that is done; false when a thread
+    // did not end within the time, and then the player, which that thread
+    // may still use, must stay alive. Derived classes call it from their
+    // destructor so that late reports still reach them.
+    bool ShutDown(DWORD milliseconds = INFINITE);
 
     // No playback thread, no buffer queued and no device open.
     bool IsIdle();
@@ -128,11 +135,6 @@ public:
     uint32_t dataSize;
     uint32_t dataOffset;
 
-protected:
-    // Ends the playback thread, lets queued buffers come back (cutting them
-    // short), closes the device and the completion thread. Derived classes
-    // call it from their destructor so that late reports still reach them.
-    void ShutDown();
 
 private:
     enum class TrackOpen { Opened, Missing, Stopped };
@@ -174,6 +176,9 @@ private:
     template <typename Condition>
     void WaitLocked(Condition stillWaiting, uint32_t generation, bool stopEndsWait);
     void CloseDeviceLocked();
+    // False when buffers were still out when the time ran out.
+    bool ReturnQueuedBuffers(DWORD began, DWORD milliseconds);
+    bool WaitForPlaybackThread(DWORD began, DWORD milliseconds);
     void OnBufferDone(WAVEHDR* header);
     void QueueCompletion(uint32_t slotIndex);
     void RunCompletions();

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <random>
+#include <thread>
 
 #include "AudioFixture.h"
 
@@ -270,6 +271,28 @@ TEST_F(ControllerTest, StartWakesAThreadAboutToSleep)
     SetEvent(HookGate::completions);
     ASSERT_TRUE(WaitIdle(player));
     EXPECT_EQ(owner.Trace(), "H0 U0 H1 U1 H6 U6 ");
+}
+
+// The completion thread is held through the shutdown: the device closes all
+// the same, and the shutdown ends once that thread lets go.
+TEST_F(ControllerTest, ShutDownClosesTheDeviceWhileCompletionsAreHeld)
+{
+    AddStandardRows();
+    PlaybackController player(&owner);
+    HookGate::Arm(player, AudioPlayer::HookPoint::BeforeTakingStart, 0, true);
+    player.PlayFrom(0);
+    ASSERT_TRUE(WaitForEvents(1));
+    bool closedWhileHeld = false;
+    std::thread watcher([&] {
+        for (DWORD start = GetTickCount(); player.counters.devicesOpen != 0 && GetTickCount() - start < 10000;)
+            Sleep(1);
+        closedWhileHeld = player.counters.devicesOpen == 0;
+        SetEvent(HookGate::completions);
+    });
+    EXPECT_TRUE(player.ShutDown());
+    watcher.join();
+    EXPECT_TRUE(closedWhileHeld);
+    EXPECT_TRUE(player.IsIdle());
 }
 
 TEST_F(ControllerTest, StartWhileStoppedNarrationDrains)
