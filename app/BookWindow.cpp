@@ -196,6 +196,32 @@ void BookWindow::OnRightButtonDown()
     }
 }
 
+namespace {
+
+BOOL CALLBACK CancelDialog(HWND dialog, LPARAM)
+{
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+
+} // namespace
+
+bool BookWindow::EndNarration(DWORD milliseconds)
+{
+    if (player == nullptr)
+        return true;
+    const DWORD began = GetTickCount();
+    for (;;) {
+        // The one window the playback thread opens is the purchase dialog;
+        // the thread ends once it is closed as Cancel would.
+        EnumThreadWindows(player->threadId, CancelDialog, 0);
+        if (player->ShutDown(50))
+            return true;
+        if (GetTickCount() - began >= milliseconds)
+            return false;
+    }
+}
+
 void BookWindow::OnLeftButtonDown()
 {
     autoScroll = 0;

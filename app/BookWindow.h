@@ -70,6 +70,10 @@ public:
     void UnhighlightFragment(int32_t i) override;
     int32_t ShowPurchaseDialog() override;
 
+    // Ends narration for good before the program ends; false when a thread
+    // of the player did not end within the time.
+    bool EndNarration(DWORD milliseconds);
+
     // A fragment report taken off the message queue (user-interface thread).
     void OnFragmentReport(UINT message, WPARAM fragment, LPARAM start);
 

@@ -1,6 +1,14 @@
 #include <windows.h>
 
 #include "app/Application.h"
+#include "app/BookWindow.h"
+
+namespace {
+
+// Most of the second a close may take before the process is gone.
+constexpr DWORD ExitWaitMilliseconds = 500;
+
+} // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
@@ -14,5 +22,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    // The playback thread, the completion thread and the device's callbacks
+    // use objects that the static destructors free once this returns. When
+    // a thread did not end in time, the process ends here, which stops it
+    // before anything it uses goes.
+    if (!application->window->EndNarration(ExitWaitMilliseconds))
+        ExitProcess(0);
     return 0;
 }

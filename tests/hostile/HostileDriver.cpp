@@ -18,6 +18,11 @@
 //   hostile_driver soak PROGRAM FOLDER SECONDS SEED
 //       random use for the given time, with the program's memory and handle
 //       count printed every ten seconds.
+//   hostile_driver exits PROGRAM FOLDER RUNS
+//       the program started RUNS times, each time a right-click on the first
+//       words and a close 0, 50, 200 or 1000 ms later, in turn: every run
+//       must end with exit code 0 within 1 s of the close; the median and
+//       the worst time from the close to the end of the process are printed.
 //
 // Lines of the report are "name=value"; every lapse is a "fail=" line, and
 // the exit code is 0 only when there is none.
@@ -520,6 +525,48 @@ int RunSoak(const std::wstring& program, const std::wstring& folder, DWORD secon
     return ReportFailures(session);
 }
 
+// Closes during narration, at several points after its start.
+int RunExits(const std::wstring& program, const std::wstring& folder, unsigned runs)
+{
+    const DWORD delays[] = {0, 50, 200, 1000};
+    const DWORD LimitMilliseconds = 1000;
+    std::vector<DWORD> times;
+    std::vector<std::string> failures;
+    for (unsigned run = 0; run < runs; run++) {
+        const std::string name = "run " + std::to_string(run) + ": ";
+        ProgramSession session;
+        POINT words = {};
+        if (!session.Start(program, folder) || !session.WaitForWindow(30000, 3000) ||
+            !FindFirstWords(session.Window(), words)) {
+            failures.push_back(name + "no window with text");
+            continue;
+        }
+        session.Click("right-click", WM_RBUTTONDOWN, WM_RBUTTONUP, words);
+        Sleep(delays[run % 4]);
+        const bool dialog = !session.OtherWindows().empty();
+        PostMessageW(session.Window(), WM_CLOSE, 0, 0);
+        const DWORD closed = GetTickCount();
+        const bool ended = WaitForSingleObject(session.Process(), 5000) == WAIT_OBJECT_0;
+        const DWORD took = GetTickCount() - closed;
+        times.push_back(took);
+        Report("exit_ms", std::to_string(delays[run % 4]) + " " + std::to_string(took) + (dialog ? " dialog" : ""));
+        if (!ended)
+            TerminateProcess(session.Process(), 1);
+        if (!ended || took > LimitMilliseconds)
+            failures.push_back(name + "ended " + std::to_string(took) + " ms after the close");
+        if (ended && session.ExitCode() != 0)
+            failures.push_back(name + "exit code " + std::to_string(session.ExitCode()));
+        for (const std::string& failure : session.Failures())
+            failures.push_back(name + failure);
+    }
+    std::sort(times.begin(), times.end());
+    if (!times.empty())
+        Report("exit_ms_median_worst", std::to_string(times[times.size() / 2]) + " " + std::to_string(times.back()));
+    for (const std::string& failure : failures)
+        Report("fail", failure);
+    return failures.empty() ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -544,8 +591,11 @@ int wmain(int argc, wchar_t** argv)
     if (mode == L"soak" && argc == 6)
         return RunSoak(argv[2], argv[3], static_cast<DWORD>(wcstoul(argv[4], nullptr, 10)),
                        static_cast<unsigned>(wcstoul(argv[5], nullptr, 10)));
+    if (mode == L"exits" && argc == 5)
+        return RunExits(argv[2], argv[3], static_cast<unsigned>(wcstoul(argv[4], nullptr, 10)));
     std::fprintf(stderr, "usage: hostile_driver case PROGRAM FOLDER [--web] [--no-http] [--expect-spoken]\n"
                          "       hostile_driver demo PROGRAM FOLDER\n"
-                         "       hostile_driver soak PROGRAM FOLDER SECONDS SEED\n");
+                         "       hostile_driver soak PROGRAM FOLDER SECONDS SEED\n"
+                         "       hostile_driver exits PROGRAM FOLDER RUNS\n");
     return 2;
 }
