@@ -70,11 +70,14 @@ public:
     virtual uint8_t LoadNextSegment() = 0;
     // Puts the first segment into the current slot; 1 to start.
     virtual uint8_t LoadFirstSegment() = 0;
-    // Completion thread, playbackLock held: the last buffer of the segment
-    // with this id has played.
+    // playbackLock held: the segment with this id has played, mostly told
+    // on the completion thread as its last buffer comes back, on the
+    // playback thread when nothing of it is still queued.
     virtual void OnSegmentFinished(int32_t fragmentId) = 0;
-    // The segment with this id starts sounding: on the playback thread for
-    // the first segment of a start, otherwise with playbackLock held.
+    // playbackLock held: the segment with this id starts sounding; on the
+    // playback thread for the first segment of a start and for one whose
+    // first buffer is queued after the one before ended, otherwise on the
+    // completion thread.
     virtual void OnSegmentStarted(int32_t fragmentId) = 0;
     virtual void SpareHook() = 0;
     // Playback thread: the current segment's track cannot be played; the

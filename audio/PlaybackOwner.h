@@ -5,11 +5,14 @@
 #include "book/SyncFragment.h"
 
 // What the playback controller needs from the window that shows the book.
-// GetFragment runs on the playback thread; HighlightFragment runs there for
-// the first fragment of a start and otherwise on the completion thread with
-// playbackLock held, as does UnhighlightFragment; ShowPurchaseDialog runs a
-// modal dialog on the playback thread. None of them may wait for the
-// user-interface thread.
+// GetFragment runs on the playback thread. HighlightFragment and
+// UnhighlightFragment run with playbackLock held, mostly on the completion
+// thread as buffers come back, but also on the playback thread: the first
+// fragment of a start, a fragment whose first buffer is queued after the one
+// before it has already ended, a fragment that ends with nothing of it still
+// queued (a stop, a failed read), and one announced at a track change whose
+// narration stops during the drain. ShowPurchaseDialog runs a modal dialog on
+// the playback thread. None of them may wait for the user-interface thread.
 class PlaybackOwner {
 public:
     virtual ~PlaybackOwner() {}

@@ -104,6 +104,20 @@ TEST_F(ControllerTest, ReportsEachFragmentOnceInOrderAcrossTwoTracks)
     EXPECT_EQ(player.counters.peakDevicesOpen, 1);
 }
 
+// Touching fragments with no byte between them (1500 ms is an even offset at
+// 44100 bytes per second): one buffer's return ends the first, then starts the
+// second.
+TEST_F(ControllerTest, TouchingFragmentsEndBeforeTheNextStarts)
+{
+    owner.AddRow("ta.wav", 0, 1500);
+    owner.AddRow("ta.wav", 1500, 2000);
+    owner.BuildTable();
+    PlaybackController player(&owner);
+    player.PlayFrom(0);
+    ASSERT_TRUE(WaitIdle(player));
+    EXPECT_EQ(owner.Trace(), "H0 U0 H1 U1 ");
+}
+
 TEST_F(ControllerTest, TrackEndTimeIsTheOpenedTrackAtWholeSeconds)
 {
     AddStandardRows();
