@@ -21,21 +21,14 @@ void RaisePeak(std::atomic<int32_t>& peak, int32_t value)
     }
 }
 
-// Under this many bits per sample, or with a frame size that does not match
-// the channels, a "fmt " record describes nothing the byte arithmetic can
-// stream.
-bool IsPlayablePcm(const WAVEFORMATEX& f)
+// Whether the byte arithmetic can stream a track of this format: it needs
+// channels, a frame that fits in a chunk and a byte rate with a millisecond
+// divisor. Everything else (sample format, sizes, a byte rate a little off
+// the frame rate) is for the device to take or refuse when it is opened.
+bool CanStream(const WAVEFORMATEX& f)
 {
-    if (f.wFormatTag != WAVE_FORMAT_PCM || f.nChannels == 0 || f.nSamplesPerSec == 0)
-        return false;
-    if (f.wBitsPerSample != 8 && f.wBitsPerSample != 16 && f.wBitsPerSample != 24 && f.wBitsPerSample != 32)
-        return false;
-    uint32_t frame = static_cast<uint32_t>(f.nChannels) * (f.wBitsPerSample / 8u);
-    if (f.nBlockAlign != frame)
-        return false;
-    if (f.nAvgBytesPerSec < MinimumBytesPerSecond)
-        return false;
-    return static_cast<uint64_t>(f.nSamplesPerSec) * frame == f.nAvgBytesPerSec;
+    return f.nChannels != 0 && f.nBlockAlign != 0 && f.nBlockAlign <= ChunkBytes &&
+           f.nAvgBytesPerSec >= MinimumBytesPerSecond;
 }
 
 } // namespace
@@ -71,6 +64,7 @@ AudioPlayer::AudioPlayer()
       startOwed(false), detached(false), queueHead(0), queueCount(0), completionQuit(false)
 {
     ZeroMemory(&waveFormat, sizeof(waveFormat));
+    ZeroMemory(&deviceFormat, sizeof(deviceFormat));
     InitializeConditionVariable(&wakeUp);
     TraceStream trace;
     trace.AppendString("Start Sound Player").EndLine();
@@ -346,18 +340,23 @@ bool AudioPlayer::OpenTrack()
     // A PCM record has 16 bytes; anything shorter is no format at all.
     if (fmt.cksize < 16)
         return false;
-    WAVEFORMATEX format;
+    WAVEFORMATEXTENSIBLE format;
     ZeroMemory(&format, sizeof(format));
-    LONG want = fmt.cksize < sizeof(WAVEFORMATEX) ? static_cast<LONG>(fmt.cksize) : static_cast<LONG>(sizeof(format));
+    LONG want = fmt.cksize < sizeof(format) ? static_cast<LONG>(fmt.cksize) : static_cast<LONG>(sizeof(format));
     if (mmioRead(file, reinterpret_cast<HPSTR>(&format), want) != want)
         return false;
     mmioAscend(file, &fmt, 0);
-    if (!IsPlayablePcm(format))
+    if (!CanStream(format.Format))
         return false;
-    // PCM carries no extra format bytes; a size field read from a longer
-    // chunk must not make the device read past the record.
-    format.cbSize = 0;
-    waveFormat = format;
+    // The device reads cbSize bytes after the record: the extensible part
+    // when the chunk holds it whole, otherwise nothing, so that it never
+    // reads past what was read.
+    const uint16_t extension = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
+    const bool extensible = format.Format.wFormatTag == WAVE_FORMAT_EXTENSIBLE &&
+                            format.Format.cbSize >= extension && want == static_cast<LONG>(sizeof(format));
+    format.Format.cbSize = extensible ? extension : 0;
+    waveFormat = format.Format;
+    deviceFormat = format;
 
     MMCKINFO data;
     ZeroMemory(&data, sizeof(data));
@@ -375,7 +374,7 @@ bool AudioPlayer::OpenTrack()
     ComputeTrackDuration(dataSize, waveFormat);
 
     HWAVEOUT h = nullptr;
-    if (waveOutOpen(&h, WAVE_MAPPER, &waveFormat, reinterpret_cast<DWORD_PTR>(&WaveOutCallback),
+    if (waveOutOpen(&h, WAVE_MAPPER, &deviceFormat.Format, reinterpret_cast<DWORD_PTR>(&WaveOutCallback),
                     reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION) != MMSYSERR_NOERROR)
         return false;
     {
@@ -411,7 +410,7 @@ void AudioPlayer::ComputeByteRange()
 
 uint32_t AudioPlayer::AllocateChunk()
 {
-    uint32_t size = ChunkSize(segmentEnd - readPosition);
+    uint32_t size = ChunkSize(segmentEnd - readPosition, waveFormat.nBlockAlign);
     BufferSlot& slot = CurrentSlot();
     slot.FreeData();
     slot.header.lpData = new (std::nothrow) char[size];

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <mmsystem.h>
+#include <mmreg.h>
 
 #include <atomic>
 #include <cstdint>
@@ -131,6 +132,10 @@ public:
     uint32_t threadId;
     MmioFile trackFile;
     WAVEFORMATEX waveFormat;
+    // What the device is opened with: waveFormat, followed by the rest of an
+    // extensible record (valid bits, speaker mask, sample format) when the
+    // track has one, as many tools write for 24-bit or many channels.
+    WAVEFORMATEXTENSIBLE deviceFormat;
     BufferSlot slots[4];
     std::atomic<uint8_t> waitingForDrain;
     std::atomic<uint8_t> stopRequested;

@@ -51,10 +51,15 @@ inline ByteRange ComputeByteRange(uint32_t bytesPerSecond, uint32_t blockAlign, 
 }
 
 // Size of the next chunk when rest bytes of a stretch remain: 10000-byte
-// chunks until at most 20000 bytes remain, which form the last one.
-inline uint32_t ChunkSize(uint32_t rest)
+// chunks until at most 20000 bytes remain, which form the last one. Frames
+// wider than two bytes may not divide 10000 (24-bit stereo has 6), so there
+// the chunk is cut down to whole frames; the rest of a stretch is whole
+// frames already.
+inline uint32_t ChunkSize(uint32_t rest, uint32_t blockAlign)
 {
-    return rest <= LargeChunkLimit ? rest : ChunkBytes;
+    if (rest <= LargeChunkLimit)
+        return rest;
+    return blockAlign > 2 ? ChunkBytes - ChunkBytes % blockAlign : ChunkBytes;
 }
 
 // Length of a "data" chunk in milliseconds; the byte rate per millisecond is

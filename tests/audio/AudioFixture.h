@@ -29,6 +29,7 @@ struct WavLayout {
     uint32_t dataBytesOverride = 0; // exact number of data bytes written
     int64_t dataSizeFieldDelta = 0; // added to the size written in the "data" header
     bool writeData = true;
+    bool extensible = false; // PCM in an extensible record
 
     uint32_t BlockAlign() const { return channels * (bitsPerSample / 8u); }
     uint32_t AvgBytes() const
@@ -59,14 +60,19 @@ inline std::string WavBytes(const WavLayout& w)
 {
     std::string body = "WAVE";
     body += "fmt ";
-    Put32(body, 16 + w.fmtExtraBytes);
-    Put16(body, w.formatTag);
+    Put32(body, w.extensible ? 40 : 16 + w.fmtExtraBytes);
+    Put16(body, w.extensible ? 0xFFFE : w.formatTag);
     Put16(body, w.channels);
     Put32(body, w.samplesPerSec);
     Put32(body, w.AvgBytes());
     Put16(body, static_cast<uint16_t>(w.BlockAlign()));
     Put16(body, w.bitsPerSample);
-    if (w.fmtExtraBytes >= 2) {
+    if (w.extensible) {
+        Put16(body, 22);
+        Put16(body, w.bitsPerSample);
+        Put32(body, w.channels == 2 ? 3 : 4); // front left and right, or centre
+        body += std::string("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 16);
+    } else if (w.fmtExtraBytes >= 2) {
         Put16(body, static_cast<uint16_t>(w.fmtExtraBytes - 2));
         body.append(w.fmtExtraBytes - 2, '\x11');
     } else {

@@ -69,9 +69,14 @@ TEST_F(PlayerTest, NonsenseTracksAreSkippedOrPlayedAsFarAsTheyAreValid)
 {
     const BadTrack cases[] = {
         {"byte rate below 1000", Layout([](WavLayout& w) { w.samplesPerSec = 400; w.bitsPerSample = 8; }), "P "},
-        {"byte rate that does not match the frame", Layout([](WavLayout& w) { w.avgBytesOverride = 999; }), "P "},
+        {"byte rate below 1000 with a frame", Layout([](WavLayout& w) { w.avgBytesOverride = 999; }), "P "},
+        {"byte rate a little off the frame", Layout([](WavLayout& w) { w.avgBytesOverride = 44000; }), "H0 U0 "},
+        {"24-bit stereo", Layout([](WavLayout& w) { w.channels = 2; w.bitsPerSample = 24; }), "H0 U0 "},
+        {"IEEE float", Layout([](WavLayout& w) { w.formatTag = 3; w.bitsPerSample = 32; }), "H0 U0 "},
+        {"extensible", Layout([](WavLayout& w) { w.extensible = true; w.channels = 2; w.bitsPerSample = 24; }),
+         "H0 U0 "},
         {"no channels", Layout([](WavLayout& w) { w.channels = 0; w.avgBytesOverride = 44100; }), "P "},
-        {"compressed format", Layout([](WavLayout& w) { w.formatTag = 2; w.fmtExtraBytes = 34; }), "P "},
+        {"a format no device opens", Layout([](WavLayout& w) { w.formatTag = 0x1234; }), "P "},
         {"no data chunk", Layout([](WavLayout& w) { w.writeData = false; }), "P "},
         {"format record with extra bytes", Layout([](WavLayout& w) { w.fmtExtraBytes = 22; }), "H0 U0 "},
         {"format record with a zero size field", Layout([](WavLayout& w) { w.fmtExtraBytes = 2; }), "H0 U0 "},

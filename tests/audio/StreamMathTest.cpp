@@ -41,12 +41,12 @@ TEST(StreamMath, ByteRange)
 }
 
 // Cuts a stretch the way the player does and returns the chunk sizes.
-std::vector<uint32_t> Chunks(uint32_t bytes)
+std::vector<uint32_t> Chunks(uint32_t bytes, uint32_t blockAlign = 2)
 {
     std::vector<uint32_t> sizes;
     uint32_t pos = 0;
     while (pos < bytes) {
-        uint32_t n = ChunkSize(bytes - pos);
+        uint32_t n = ChunkSize(bytes - pos, blockAlign);
         sizes.push_back(n);
         pos += n;
     }
@@ -68,6 +68,8 @@ TEST(StreamMath, Chunking)
     };
     for (const auto& c : cases)
         EXPECT_EQ(Chunks(c.bytes), c.sizes) << c.bytes;
+    // 24-bit stereo: whole frames of 6 bytes.
+    EXPECT_EQ(Chunks(30006, 6), (std::vector<uint32_t>{9996, 20010}));
 }
 
 TEST(StreamMath, TrackDurationTruncatesTheRatePerMillisecond)
