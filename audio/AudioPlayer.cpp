@@ -57,11 +57,12 @@ void BufferSlot::FreeData()
 }
 
 AudioPlayer::AudioPlayer()
-    : testHook(nullptr), segmentStart(0), readPosition(0), segmentEnd(0), threadSuspended(0), threadId(0), waitingForDrain(0),
-      stopRequested(0), currentSlot(0), dataSize(0), dataOffset(0), startGeneration(0), threadRunning(false),
-      startPending(false), shuttingDown(false), deviceRetired(false), playingStart(0), reportingStart(0), serialCounter(0), streamSerial(0),
-      segmentChunksQueued(0), lastQueuedSlot(0), lastStartedSerial(0), lastFinishedSerial(0), announcedSerial(0),
-      startOwed(false), detached(false), queueHead(0), queueCount(0), completionQuit(false)
+    : testHook(nullptr), segmentStart(0), readPosition(0), segmentEnd(0), threadSuspended(0), threadId(0),
+      waitingForDrain(0), stopRequested(0), currentSlot(0), dataSize(0), dataOffset(0), startGeneration(0),
+      threadRunning(false), startPending(false), shuttingDown(false), deviceRetired(false), playingStart(0),
+      reportingStart(0), serialCounter(0), streamSerial(0), segmentChunksQueued(0), lastQueuedSlot(0),
+      lastStartedSerial(0), lastFinishedSerial(0), announcedSerial(0), startOwed(false), detached(false),
+      queueHead(0), queueCount(0), completionQuit(false)
 {
     ZeroMemory(&waveFormat, sizeof(waveFormat));
     ZeroMemory(&deviceFormat, sizeof(deviceFormat));
@@ -313,8 +314,12 @@ AudioPlayer::TrackOpen AudioPlayer::OpenSegmentTrack(uint32_t generation)
 
 bool AudioPlayer::OpenTrack()
 {
-    BufferSlot& slot = CurrentSlot();
-    TrackNameUnit* name = slot.segment.trackName;
+    return OpenTrackFile() && OpenTrackDevice();
+}
+
+bool AudioPlayer::OpenTrackFile()
+{
+    TrackNameUnit* name = CurrentSlot().segment.trackName;
     if (name == nullptr || name[0] == 0)
         return false;
 #ifdef UNICODE
@@ -372,7 +377,12 @@ bool AudioPlayer::OpenTrack()
     if (static_cast<uint32_t>(fileEnd) - dataOffset < dataSize)
         dataSize = static_cast<uint32_t>(fileEnd) - dataOffset;
     ComputeTrackDuration(dataSize, waveFormat);
+    return true;
+}
 
+bool AudioPlayer::OpenTrackDevice()
+{
+    BufferSlot& slot = CurrentSlot();
     HWAVEOUT h = nullptr;
     if (waveOutOpen(&h, WAVE_MAPPER, &deviceFormat.Format, reinterpret_cast<DWORD_PTR>(&WaveOutCallback),
                     reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION) != MMSYSERR_NOERROR)

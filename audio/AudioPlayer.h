@@ -166,7 +166,10 @@ private:
     void PlayOneStart(uint32_t generation);
     bool ShouldStop(uint32_t generation) const;
     TrackOpen OpenSegmentTrack(uint32_t generation);
+    // The current slot's track: its file, then a device for its format.
     bool OpenTrack();
+    bool OpenTrackFile();
+    bool OpenTrackDevice();
     void ComputeTrackDuration(uint32_t size, const WAVEFORMATEX& format);
     void ComputeByteRange();
     uint32_t AllocateChunk();
