@@ -217,7 +217,12 @@ HFONT WindowBase::CreateBookFont(uint32_t index, int32_t height)
 
 void WindowBase::SelectFont(uint32_t index)
 {
-    SelectObject(hdc, fonts.At(index));
+    // Selecting a font makes Wine's X11 driver look up the screen's Xft
+    // settings, which costs microseconds each time; the text paths select
+    // font 0 before every recolour and paint although it rarely changed.
+    HFONT font = fonts.At(index);
+    if (GetCurrentObject(hdc, OBJ_FONT) != font)
+        SelectObject(hdc, font);
 }
 
 int32_t WindowBase::MeasureChar(Utf16Unit character)
