@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "app/PicturePreload.h"
 #include "app/WindowBase.h"
 #include "audio/PlaybackOwner.h"
 #include "book/BookDocument.h"
@@ -145,6 +146,11 @@ public:
     int32_t lastHitRegion;
     int32_t openBalloonIndex;
     int32_t lastBalloonResult;
+
+    // Starts reading the edition's pictures for the layout to place; Start
+    // does it first of all.
+    void BeginPictureLoading();
+    PicturePreload picturePreload;
 
 private:
     void ApplyHighlight(int32_t i);

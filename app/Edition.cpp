@@ -81,11 +81,20 @@ void BookWindow::PlaceIllustration(uint32_t paragraph, int32_t& y)
         const IllustrationPlacement& place = IllustrationTable[i];
         if (place.paragraph != paragraph)
             continue;
-        illustrationLayer.PlaceIllustration(i, reinterpret_cast<const Utf16Unit*>(place.fileName),
-                                            y + place.topOffset, place.left);
+        const Utf16Unit* name = reinterpret_cast<const Utf16Unit*>(place.fileName);
+        illustrationLayer.PlaceLoadedIllustration(i, picturePreload.Take(i, Instance(), name), y + place.topOffset,
+                                                  place.left);
         y += place.advance;
         return;
     }
+}
+
+void BookWindow::BeginPictureLoading()
+{
+    const Utf16Unit* names[IllustrationTableCount];
+    for (uint32_t i = 0; i < IllustrationTableCount; i++)
+        names[i] = reinterpret_cast<const Utf16Unit*>(IllustrationTable[i].fileName);
+    picturePreload.Begin(Instance(), names, IllustrationTableCount);
 }
 
 const Utf16Unit* BookWindow::SettingsKeyName()

@@ -121,23 +121,32 @@ uint8_t IllustrationLayer::SetIllustrationCount(int32_t n)
 
 HBITMAP IllustrationLayer::PlaceIllustration(uint32_t index, const Utf16Unit* fileName, int32_t top, int32_t left)
 {
+    return PlaceLoadedIllustration(index, LoadIllustration(owner != nullptr ? owner->Instance() : nullptr, fileName),
+                                   top, left);
+}
+
+HBITMAP IllustrationLayer::PlaceLoadedIllustration(uint32_t index, HBITMAP bitmap, int32_t top, int32_t left)
+{
     PlacedIllustration& entry = illustrations.At(index);
     entry.top = top;
     entry.left = left;
-    HBITMAP bitmap = nullptr;
-    if (fileName != nullptr && FileIsSafeToLoad(fileName)) {
-        HINSTANCE instance = owner != nullptr ? owner->Instance() : nullptr;
-#ifdef UNICODE
-        bitmap = static_cast<HBITMAP>(LoadImageW(instance, reinterpret_cast<const wchar_t*>(fileName), IMAGE_BITMAP,
-                                                 0, 0, LR_LOADFROMFILE));
-#else
-        std::unique_ptr<char[]> narrow = NarrowName(fileName);
-        if (narrow)
-            bitmap = static_cast<HBITMAP>(LoadImageA(instance, narrow.get(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-#endif
-    }
     entry.bitmap.Reset(bitmap);
     return bitmap;
+}
+
+HBITMAP IllustrationLayer::LoadIllustration(HINSTANCE instance, const Utf16Unit* fileName)
+{
+    if (fileName == nullptr || !FileIsSafeToLoad(fileName))
+        return nullptr;
+#ifdef UNICODE
+    return static_cast<HBITMAP>(
+        LoadImageW(instance, reinterpret_cast<const wchar_t*>(fileName), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+#else
+    std::unique_ptr<char[]> narrow = NarrowName(fileName);
+    if (!narrow)
+        return nullptr;
+    return static_cast<HBITMAP>(LoadImageA(instance, narrow.get(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+#endif
 }
 
 void IllustrationLayer::Draw(HDC dc)

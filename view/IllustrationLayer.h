@@ -40,6 +40,13 @@ public:
     // entry index; returns the bitmap, null when the file is missing, is no
     // bitmap the loader takes, or is damaged so that loading it would crash.
     HBITMAP PlaceIllustration(uint32_t index, const Utf16Unit* fileName, int32_t top, int32_t left);
+    // The same with the bitmap already made by LoadIllustration; the entry
+    // takes it over.
+    HBITMAP PlaceLoadedIllustration(uint32_t index, HBITMAP bitmap, int32_t top, int32_t left);
+    // The bitmap of a picture file, or null as above. Reading and converting
+    // a picture takes longer than laying out many pages, so start-up runs it
+    // on another thread; it touches nothing of a layer.
+    static HBITMAP LoadIllustration(HINSTANCE instance, const Utf16Unit* fileName);
 
     uint32_t IllustrationCount() const { return illustrations.count; }
     const PlacedIllustration& IllustrationAt(uint32_t index) const { return illustrations.At(index); }
