@@ -278,12 +278,17 @@ int BookWindow::ShowTranslationBalloon(ParagraphList& paragraphs, int32_t r)
     highlightLayer.OutlineRegion(region);
 
     const TranslationPiece& piece = paragraphs.At(p).PieceAt(translationIndex, k);
-    if (piece.text.count == 0)
+    if (piece.text.count == 0) {
+        // No invalidation: the new outline shows with whatever paints next.
+        RepaintAllAtNextPaint();
         return lastBalloonResult;
+    }
 
     const int charset = CopyText(piece.text, balloonText);
-    if (!balloonText)
+    if (!balloonText) {
+        RepaintAllAtNextPaint();
         return lastBalloonResult;
+    }
     Point top;
     Point bottom;
     HighlightLayer::BalloonAnchors(highlightLayer.OutlinePoints(), top, bottom);

@@ -25,7 +25,7 @@ constexpr int32_t WidthUnknown = -1;
 
 WindowBase::WindowBase(const Utf16Unit* windowClassName, uint32_t fontCount)
     : hwnd(nullptr), hdc(nullptr), instance(nullptr), className(windowClassName), scrollPos(0),
-      translationsMenu(nullptr), shift(0), maxShift(0), segments(this)
+      translationsMenu(nullptr), shift(0), maxShift(0), segments(this), repaintTop(0), repaintBottom(0)
 {
     fonts.SetSize(fontCount);
     widthCache.SetSize(fontCount);
@@ -39,10 +39,57 @@ void WindowBase::Redraw()
     DrawLayers();
 }
 
-void WindowBase::OnPaint(const Rect&)
+void WindowBase::OnPaint(const Rect& update)
 {
     UpdateClientRect();
+    // The layers draw on the kept context, which the paint does not clip.
+    // Outside the update area and the rows owed to this paint the window
+    // already shows what they would draw, so they are limited to that.
+    RECT area = {};
+    Rect::ToRECT(update, area);
+    if (repaintTop < repaintBottom) {
+        const int64_t top = repaintTop - shift;
+        const int64_t bottom = repaintBottom - shift;
+        const LONG clampedTop = top < 0 ? 0 : top > clientRect.height ? clientRect.height : static_cast<LONG>(top);
+        const LONG clampedBottom =
+            bottom < 0 ? 0 : bottom > clientRect.height ? clientRect.height : static_cast<LONG>(bottom);
+        if (clampedTop < clampedBottom) {
+            // Erased as an invalidation would have erased them, so that
+            // they end as a fresh paint of the whole window would leave them.
+            const RECT owed = {0, clampedTop, clientRect.width, clampedBottom};
+            FillRect(hdc, &owed, reinterpret_cast<HBRUSH>(GetClassLongPtrW(hwnd, GCLP_HBRBACKGROUND)));
+            if (area.left >= area.right || area.top >= area.bottom)
+                area = RECT{0, clampedTop, clientRect.width, clampedBottom};
+            else
+                area = RECT{0, clampedTop < area.top ? clampedTop : area.top, clientRect.width,
+                            clampedBottom > area.bottom ? clampedBottom : area.bottom};
+        }
+        repaintTop = repaintBottom = 0;
+    }
+    IntersectClipRect(hdc, area.left, area.top, area.right, area.bottom);
     DrawLayers();
+    SelectClipRgn(hdc, nullptr);
+}
+
+void WindowBase::RepaintAtNextPaint(int32_t documentTop, int32_t documentBottom)
+{
+    if (documentTop >= documentBottom)
+        return;
+    if (repaintTop >= repaintBottom) {
+        repaintTop = documentTop;
+        repaintBottom = documentBottom;
+        return;
+    }
+    if (documentTop < repaintTop)
+        repaintTop = documentTop;
+    if (documentBottom > repaintBottom)
+        repaintBottom = documentBottom;
+}
+
+void WindowBase::RepaintAllAtNextPaint()
+{
+    repaintTop = INT32_MIN;
+    repaintBottom = static_cast<int64_t>(INT32_MAX) * 2;
 }
 
 void WindowBase::DrawLayers()

@@ -146,6 +146,12 @@ public:
     Rect clientRect;
     WindowSegmentArray segments;
 
+    // A state change that the next paint must show although no invalidation
+    // covers it (recolouring invalidates only the last line of its range):
+    // the band of document rows from top to bottom, or the whole window.
+    void RepaintAtNextPaint(int32_t documentTop, int32_t documentBottom);
+    void RepaintAllAtNextPaint();
+
 protected:
     void DrawLayers();
     void WriteShiftSetting();
@@ -153,6 +159,10 @@ protected:
 
     // Per font, the widths measured so far, one slot per UTF-16 unit.
     BoundedArray<std::unique_ptr<int32_t[]>> widthCache;
+    // Rows owed to the next paint beyond its update area; empty when the
+    // top is not above the bottom.
+    int64_t repaintTop;
+    int64_t repaintBottom;
 };
 
 // Right and bottom of the desktop window; both left unchanged when there is

@@ -98,6 +98,13 @@ void TextLayer::Recolor(const ColorRGB& color, uint32_t a, uint32_t b)
     TraceStream trace;
     trace.AppendString("InvalidateRect ");
     WriteRect(trace, r).EndLine();
+    if (owner != nullptr && a <= b && cells.count > 0) {
+        // The invalidation covers the last line only; the lines before it
+        // changed colour too and are owed to the next paint.
+        const uint32_t first = a < cells.count ? a : cells.count - 1;
+        const uint32_t last = b < cells.count ? b : cells.count - 1;
+        owner->RepaintAtNextPaint(CellAt(first).Top(), CellAt(last).Bottom());
+    }
     if (owner != nullptr && owner->Hwnd() != nullptr)
         InvalidateRect(owner->Hwnd(), &r, TRUE);
 }
@@ -145,7 +152,20 @@ void TextLayer::DrawVisible(HDC dc)
     // lastVisible is 0 - 1: an empty range, not the whole book.
     const int64_t last = lastVisible == 0xFFFFFFFFu ? -1 : static_cast<int64_t>(lastVisible);
     uint32_t i = firstVisible;
+    // A paint limited to part of the window draws only the lines that reach
+    // into it. Every line ends with a space cell, so a token never runs from
+    // one line into the next and drawing may start at any line's first cell.
+    RECT area = {};
+    const int kind = GetClipBox(dc, &area);
+    if (kind == NULLREGION)
+        return;
+    const int32_t shift = OwnerShift();
+    if (kind != ERROR)
+        while (static_cast<int64_t>(i) <= last && i < cells.count && CellAt(i).Bottom() - shift <= area.top)
+            ++i;
     while (static_cast<int64_t>(i) <= last && i < cells.count) {
+        if (kind != ERROR && CellAt(i).Top() - shift >= area.bottom)
+            break;
         uint32_t next = i;
         DrawToken(i, next, dc);
         i = next + 1;

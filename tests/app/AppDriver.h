@@ -87,6 +87,7 @@ public:
     int Count(const RECT& area, COLORREF color) const;
     int Width() const { return width; }
     int Height() const { return height; }
+    const std::vector<uint32_t>& Pixels() const { return pixels; }
 
 private:
     int width;
