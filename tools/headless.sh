@@ -20,3 +20,40 @@ write_null_sound() {
 pcm.!default { type file slave.pcm "null" file "${2:-/dev/null}" format "raw" }
 ASOUND
 }
+
+# Prepares the Wine prefix $WINEPREFIX for programs on a private screen
+# without a window manager, for every script that runs the program there:
+# starts a persistent wineserver, makes the prefix on first use, sets the
+# sound driver ($1: alsa or pulse), unmanaged windows (Wine maximises a
+# window to the whole screen itself, as no window manager runs) and no crash
+# dialog, and returns only once the prefix has settled. Never for a user's
+# own display: unmanaged windows there would lose their frames.
+# Needs $wine and $wineserver; sets prefix_made to 1 when it made the prefix.
+prepare_wine_prefix() {
+    local driver=${1:?sound driver}
+    prefix_made=0
+    mkdir -p "$WINEPREFIX"
+    "$wineserver" -p </dev/null >/dev/null 2>&1 9>&- || true
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+        prefix_made=1
+    fi
+    "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "$driver" /f </dev/null >/dev/null 2>&1 9>&-
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
+    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        </dev/null >/dev/null 2>&1 9>&-
+    # wineboot returns while the services it started still update the
+    # prefix; the server ends only after all of them did, and it writes the
+    # registry to disk as it ends, for scripts that copy the prefix.
+    "$wineserver" -k </dev/null >/dev/null 2>&1 9>&- || true
+    "$wineserver" -w </dev/null >/dev/null 2>&1 9>&- || true
+    # A caller that copies the prefix does it here, while nothing runs in it.
+    if declare -F prefix_at_rest >/dev/null; then
+        prefix_at_rest
+    fi
+    "$wineserver" -p </dev/null >/dev/null 2>&1 9>&- || true
+    # Wine's helper processes (services, devices, the desktop window) start
+    # with the first program of a server and live as long as it: started
+    # here, they hold none of the caller's pipes and cost no later start.
+    "$wine" reg query 'HKCU\Software\Wine\Drivers' </dev/null >/dev/null 2>&1 9>&- || true
+}

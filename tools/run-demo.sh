@@ -57,15 +57,18 @@ else
     rm -f "$HOME/.asoundrc"
 fi
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "=== preparing a Wine prefix in $WINEPREFIX (first run only)"
-    "$wine" wineboot -i </dev/null >/dev/null 2>&1
-fi
-"$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 if [ $headless -eq 1 ]; then
-    "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
+    prepare_wine_prefix alsa
 else
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "=== preparing a Wine prefix in $WINEPREFIX (first run only)"
+        "$wine" wineboot -i </dev/null >/dev/null 2>&1
+    fi
+    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # The machine's own sound output, and a window manager's frames: the
+    # headless settings of an earlier run must not stay.
     "$wine" reg delete 'HKCU\Software\Wine\Drivers' /v Audio /f >/dev/null 2>&1 || true
+    "$wine" reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
 fi
 
 echo "=== starting Vellumark in $edition"
@@ -76,9 +79,9 @@ if [ $headless -eq 0 ]; then
     exit 0
 fi
 
-# Without a window manager a maximised window keeps its default size; a Wine
-# desktop of the screen's size maximises it as Windows would.
-"$wine" explorer /desktop=Vellumark,1920x1080 "$exe" </dev/null >/dev/null 2>&1 &
+# The prefix's windows are unmanaged, so Wine maximises the window to the
+# whole screen itself, as a user's window opens.
+"$wine" "$exe" </dev/null >/dev/null 2>&1 &
 shot="$root/build/demo-screenshot.png"
 rm -f "$shot"
 # Give the program time to lay out the book and paint its window.

@@ -39,6 +39,20 @@ live_users() {
     echo $n
 }
 
+# Called by prepare_wine_prefix while no server runs and no test runs: the
+# prefix is at rest, so keep a copy of it that nothing writes, for tests that
+# need a prefix of their own (the live one changes under them while others
+# run). Wine's libraries are shared through links (it never rewrites them in
+# place); every other file gets a copy of its own.
+prefix_at_rest() {
+    rm -rf "$root/pristine.new"
+    cp -al "$WINEPREFIX" "$root/pristine.new"
+    find "$root/pristine.new" -type f ! -path '*/windows/system32/*' ! -path '*/windows/winsxs/*' \
+        -exec sh -c 'for f; do cp -p "$f" "$f.copy" && mv -f "$f.copy" "$f"; done' sh {} +
+    rm -rf "$root/pristine"
+    mv "$root/pristine.new" "$root/pristine"
+}
+
 xvfb_alive() { [ -f "$root/xvfb.pid" ] && kill -0 "$(cat "$root/xvfb.pid")" 2>/dev/null; }
 
 stop_xvfb() {
@@ -64,42 +78,14 @@ setup)
     fi
     export DISPLAY=$(cat "$root/display")
 
-    # The persistent server first, so that wineboot and every test share it;
-    # it refuses to start when one already serves the prefix.
-    mkdir -p "$WINEPREFIX"
-    "$wineserver" -p </dev/null >/dev/null 2>&1 9>&- || true
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&-
-    fi
+    # The first user prepares the prefix and its persistent server, which
+    # every test then shares; later users find both ready.
     if [ "$users" -eq 0 ]; then
-        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f </dev/null >/dev/null 2>&1 9>&-
-        # Xvfb has no window manager; unmanaged windows let Wine itself
-        # maximise the main window to the whole screen.
-        "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
-        # No crash dialog that would wait for a click.
-        "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 9>&-
-        # The server keeps the registry in memory and saves it now and then;
-        # restarting it puts these values on disk at once, for tests that
-        # copy the prefix.
-        "$wineserver" -k </dev/null >/dev/null 2>&1 9>&- || true
-        "$wineserver" -w </dev/null >/dev/null 2>&1 9>&- || true
-        # With no server and no test running, the prefix is at rest: keep a
-        # copy of it that nothing writes, for tests that need a prefix of
-        # their own (the live one changes under them while others run).
-        # Wine's libraries are shared through links (it never rewrites them
-        # in place); every other file gets a copy of its own.
-        rm -rf "$root/pristine.new"
-        cp -al "$WINEPREFIX" "$root/pristine.new"
-        find "$root/pristine.new" -type f ! -path '*/windows/system32/*' ! -path '*/windows/winsxs/*' \
-            -exec sh -c 'for f; do cp -p "$f" "$f.copy" && mv -f "$f.copy" "$f"; done' sh {} +
-        rm -rf "$root/pristine"
-        mv "$root/pristine.new" "$root/pristine"
+        prepare_wine_prefix alsa
+    else
         "$wineserver" -p </dev/null >/dev/null 2>&1 9>&- || true
+        "$wine" reg query 'HKCU\Software\Wine\Drivers' </dev/null >/dev/null 2>&1 9>&- || true
     fi
-    # Wine's own helper processes (services, devices, desktop) start with the
-    # first program of a server and live as long as it; started here they
-    # hold none of a test's output pipes open.
-    "$wine" reg query 'HKCU\Software\Wine\Drivers' </dev/null >/dev/null 2>&1 9>&- || true
     touch "$root/users.d/$PPID"
     echo "wine prefix ready: $WINEPREFIX on display $DISPLAY"
     ;;

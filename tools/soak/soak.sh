@@ -48,15 +48,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "=== preparing a Wine prefix in $WINEPREFIX (first run only)"
-    "$wine" wineboot -i </dev/null >/dev/null 2>&1
-fi
-"$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
-# No window manager runs on the private screen: a managed window would wait
-# for one to confirm every hide.
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-"$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+echo "=== preparing the Wine prefix $WINEPREFIX"
+prepare_wine_prefix alsa
 rm -f "$WINEPREFIX/drive_c/windows/velmark.ini"
 
 win() { echo "Z:${1//\//\\}"; }
