@@ -2,6 +2,10 @@
 
 #include "view/IllustrationLayer.h"
 
+namespace {
+constexpr SIZE_T PictureThreadStack = 256 * 1024;
+}
+
 PicturePreload::PicturePreload() : instance(nullptr), names(), bitmaps(), taken(), count(0) {}
 
 PicturePreload::~PicturePreload()
@@ -40,7 +44,9 @@ void PicturePreload::Begin(HINSTANCE moduleInstance, const Utf16Unit* const* fil
             return;
         }
     }
-    thread.Reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+    // Wine commits a thread's whole stack and frees it only when another
+    // thread ends; reading pictures needs little of it.
+    thread.Reset(CreateThread(nullptr, PictureThreadStack, Run, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!thread.IsOpen())
         Finish();
 }
