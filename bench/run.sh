@@ -2,25 +2,38 @@
 # Runs the benchmark suite of the wide-character build under Wine and prints
 # every figure with its unit, after the conditions it was measured in.
 #
-#   bash bench/run.sh [--quick | --soak] [--runs N]
+#   bash bench/run.sh [--quick | --soak | --startup-only] [--runs N] [--compare DIR]
 #
 #   (default)  narration of 200 s that crosses the change from track 1 to 2
 #   --quick    narration of 25 s, for a first look (crosses the change too)
 #   --soak     narration of 600 s: the ten-minute memory figure
+#   --startup-only  start-up and paint figures only: no sound server, no narration
 #   --runs N   start-up runs to take the median of (default 5)
+#   --compare DIR   also time DIR's bench_reader.exe (another build's bench
+#              folder), each of its starts right before one of this build's,
+#              so that both see the same machine load; its figures are named
+#              before.* and its start-ups are discarded from this build's
+#              figures
 #
-# Everything runs on a private display (Xvfb, 1920x1080, with a Wine desktop
-# of that size so the window is truly maximised), in a Wine prefix of its own
-# under build/bench-wine, with a PulseAudio server of its own whose only sink
-# is a null sink; Wine plays through its PulseAudio driver, and the sink's
-# monitor is recorded to find when each fragment's sound left the device.
-# Figures go to stdout and to build/bench/results.txt.
+# Everything runs on a private display (Xvfb, 1920x1080, no window manager),
+# in a Wine prefix of its own under build/bench-wine prepared as the test
+# harness prepares its own (unmanaged windows, so that Wine maximises the
+# window to the whole screen), with a PulseAudio server of its own whose only
+# sink is a null sink; Wine plays through its PulseAudio driver, and the
+# sink's monitor is recorded to find when each fragment's sound left the
+# device. Start-up is timed as a user's window opens, with plain Wine, and
+# also inside a Wine desktop of the screen's size, as earlier runs were.
+# The first start after the prefix is made or its server restarted is slow
+# (services still starting); it is taken once and discarded, and printed as
+# a condition. Figures go to stdout and to build/bench/results.txt.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tools/headless.sh"
 cd "$root"
 
 narrate=200
+startup_only=0
+compare=""
 lead=60
 runs=5
 while [ $# -gt 0 ]; do
@@ -28,7 +41,9 @@ while [ $# -gt 0 ]; do
     --quick) narrate=25; lead=12 ;;
     --soak) narrate=600; lead=60 ;;
     --runs) runs=${2:?count}; shift ;;
-    *) echo "usage: bash bench/run.sh [--quick | --soak] [--runs N]" >&2; exit 2 ;;
+    --startup-only) startup_only=1 ;;
+    --compare) compare=$(cd "${2:?directory}" && pwd); shift ;;
+    *) echo "usage: bash bench/run.sh [--quick | --soak | --startup-only] [--runs N] [--compare DIR]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -36,6 +51,7 @@ done
 "$root/tools/install-deps.sh"
 # The sound server and its recorder are needed by the narration figures only.
 bench_packages=(pulseaudio pulseaudio-utils)
+[ $startup_only -eq 1 ] && bench_packages=()
 missing=()
 for p in "${bench_packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
@@ -56,7 +72,9 @@ bin="$root/build/win-wide/bench"
 echo "=== demo edition" >&2
 edition="$root/build/demo-edition"
 mkdir -p "$edition"
-python3 "$root/tools/edition/generate.py" demo --out "$edition" >&2
+tracks=()
+[ $startup_only -eq 1 ] && tracks=(--no-tracks)
+python3 "$root/tools/edition/generate.py" demo --out "$edition" "${tracks[@]}" >&2
 
 work="$root/build/bench-wine"
 out="$root/build/bench"
@@ -79,20 +97,22 @@ trap cleanup EXIT
 
 start_xvfb
 
+if [ $startup_only -eq 0 ]; then
 pactl exit 2>/dev/null || true
 pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load="module-null-sink sink_name=vsink" \
     --load=module-native-protocol-unix --log-target=file:"$work/pulse.log" 2>/dev/null
 for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-
-"$wineserver" -p </dev/null >/dev/null 2>&1 || true
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "=== preparing a Wine prefix in $WINEPREFIX (first run only)" >&2
-    "$wine" wineboot -i </dev/null >/dev/null 2>&1
 fi
-"$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f >/dev/null 2>&1
-"$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+
+echo "=== preparing the Wine prefix $WINEPREFIX" >&2
+prepare_wine_prefix pulse
+# A user's X session loads a resource database; a bare Xvfb has none, and
+# then libX11 reads its resource files again at every lookup Wine makes when
+# a font is selected. Debian's session default, which sets nothing Wine reads.
+echo '*customization: -color' > "$HOME/.Xdefaults"
 
 now_us() { date +%s%6N; }
+load() { cut -d' ' -f1-3 /proc/loadavg; }
 # A program in a Wine desktop of the screen's size, so that its maximised
 # window covers 1920x1080 as on Windows.
 on_desktop() { "$wine" explorer /desktop=Bench,1920x1080 "$@" </dev/null >/dev/null 2>&1; }
@@ -107,9 +127,17 @@ results="$out/results.txt"
     echo "condition machine $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores," \
          "$(awk '/MemTotal/ {printf "%.0f GB", $2/1048576}' /proc/meminfo), $(uname -sr)"
     echo "condition edition build/demo-edition ($(ls "$edition" | grep -ci '\.wav$') tracks)"
+    echo "condition prefix build/bench-wine/prefix, $([ "$prefix_made" = 1 ] && echo made now || echo reused)," \
+         "persistent wineserver, Managed=N, no window manager, resource database ~/.Xdefaults"
+    echo "condition load before the runs $(load) (1, 5, 15 min)"
 } > "$results"
 
 cd "$edition"
+echo "=== warm-up start, discarded" >&2
+"$wine" "$bin/bench_reader.exe" --out "$out/one.txt" --launched "$(now_us)" --repetitions 1 </dev/null >/dev/null 2>&1
+warmup=$(awk '$2 == "startup.launch_to_first_paint" {print $3}' "$out/one.txt")
+echo "condition warm-up start (discarded): launch to first paint ${warmup:-none} ms" >> "$results"
+
 echo "=== Wine's own start: an empty program, $runs times" >&2
 : > "$out/empty.txt"
 for _ in $(seq "$runs"); do
@@ -122,16 +150,39 @@ done
 on_desktop "$bin/bench_empty.exe" --out "$out/one.txt" --window
 cat "$out/one.txt" >> "$out/empty.txt"
 
-echo "=== start-up and paint, $runs times" >&2
+echo "=== start-up and paint, $runs times (plain Wine, then in a Wine desktop)" >&2
 : > "$out/startup.txt"
+: > "$out/desktop.txt"
+: > "$out/before.txt"
 for _ in $(seq "$runs"); do
-    on_desktop "$bin/bench_reader.exe" --out "$out/one.txt" --launched "$(now_us)"
+    if [ -n "$compare" ]; then
+        "$wine" "$compare/bench_reader.exe" --out "$out/one.txt" --launched "$(now_us)" </dev/null >/dev/null 2>&1
+        sed 's/^figure /figure before./' "$out/one.txt" >> "$out/before.txt"
+        "$wine" "$compare/bench_reader.exe" --out "$out/one.txt" --split </dev/null >/dev/null 2>&1
+        grep -E '^figure (start|layout|rest)\.' "$out/one.txt" |
+            sed -e 's/^figure start.total/figure start.split_total/' -e 's/^figure /figure before./' >> "$out/before.txt"
+    fi
+    "$wine" "$bin/bench_reader.exe" --out "$out/one.txt" --launched "$(now_us)" </dev/null >/dev/null 2>&1
     cat "$out/one.txt" >> "$out/startup.txt"
-    on_desktop "$bin/bench_reader.exe" --out "$out/one.txt" --split
-    grep -E '^figure (start|layout)\.' "$out/one.txt" | sed 's/^figure start.total/figure start.split_total/' \
+    "$wine" "$bin/bench_reader.exe" --out "$out/one.txt" --split </dev/null >/dev/null 2>&1
+    grep -E '^figure (start|layout|rest)\.' "$out/one.txt" | sed 's/^figure start.total/figure start.split_total/' \
         >> "$out/startup.txt"
+    on_desktop "$bin/bench_reader.exe" --out "$out/one.txt" --launched "$(now_us)" --repetitions 1
+    grep -E '^figure startup\.' "$out/one.txt" | sed 's/^figure startup\./figure desktop.startup./' >> "$out/desktop.txt"
 done
+echo "condition load after the start-ups $(load)" >> "$results"
+# A first start far slower than the rest means the prefix had not settled;
+# its figures would describe Wine's set-up, not the program.
+python3 - "$out/startup.txt" "${warmup:-0}" >> "$results" <<'PY'
+import statistics, sys
+v = [float(l.split()[2]) for l in open(sys.argv[1]) if l.startswith("figure startup.launch_to_first_paint ")]
+if v and float(sys.argv[2]) > 3 * statistics.median(v):
+    print("condition prefix UNSETTLED at the warm-up start: %s ms against a median of %.0f ms" % (sys.argv[2], statistics.median(v)))
+if v and max(v) > 3 * statistics.median(v):
+    print("condition UNSETTLED: one start took %.0f ms against a median of %.0f ms; figures not comparable" % (max(v), statistics.median(v)))
+PY
 
+if [ $startup_only -eq 0 ]; then
 echo "=== book loading (bench_book_load)" >&2
 load_dir=$(mktemp -d)
 (cd "$load_dir" && "$wine" "$bin/bench_book_load.exe" 5) > "$out/book_load.txt" 2>&1 || true
@@ -148,7 +199,11 @@ wait "$recorder_pid" || true
 recorder_pid=""
 python3 "$root/bench/sync_analyze.py" --log "$out/narration.txt" --recording "$out/recording" \
     --edition "$edition" --csv "$out/sync.csv" > "$out/sync.txt"
+else
+    : > "$out/book_load.txt"; : > "$out/narration.txt"; : > "$out/sync.txt"
+fi
 
+echo "condition load at the end $(load)" >> "$results"
 cd "$root"
 python3 - "$out" >> "$results" <<'PY'
 import statistics, sys
@@ -168,6 +223,8 @@ def figures(name, aggregate, skip=()):
         print(f"figure {key} {value:.3f} {unit} {note}")
 figures("empty.txt", True)
 figures("startup.txt", True)
+figures("desktop.txt", True)
+figures("before.txt", True)
 # The narration run opens the book as well; its start-up figures repeat the
 # ones above.
 figures("narration.txt", False, ("start.", "startup.", "memory.after_startup."))
