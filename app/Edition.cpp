@@ -91,10 +91,10 @@ void BookWindow::PlaceIllustration(uint32_t paragraph, int32_t& y)
 
 void BookWindow::BeginPictureLoading()
 {
-    const Utf16Unit* names[IllustrationTableCount];
-    for (uint32_t i = 0; i < IllustrationTableCount; i++)
+    const Utf16Unit* names[::IllustrationCount];
+    for (uint32_t i = 0; i < ::IllustrationCount; i++)
         names[i] = reinterpret_cast<const Utf16Unit*>(IllustrationTable[i].fileName);
-    picturePreload.Begin(Instance(), names, IllustrationTableCount);
+    picturePreload.Begin(Instance(), names, ::IllustrationCount);
 }
 
 const Utf16Unit* BookWindow::SettingsKeyName()
