@@ -52,8 +52,24 @@ prepare_wine_prefix() {
         prefix_at_rest
     fi
     "$wineserver" -p </dev/null >/dev/null 2>&1 9>&- || true
-    # Wine's helper processes (services, devices, the desktop window) start
-    # with the first program of a server and live as long as it: started
-    # here, they hold none of the caller's pipes and cost no later start.
+    # Wine's helper processes (services, devices, the desktop window) live as
+    # long as the server and keep the standard handles of the program that
+    # started them: a test's output pipe held so would never see its end.
+    # Started here, they hold none. Services start with any program, the
+    # desktop only with the first that asks for the desktop window.
     "$wine" reg query 'HKCU\Software\Wine\Drivers' </dev/null >/dev/null 2>&1 9>&- || true
+    start_wine_desktop
+}
+
+# The desktop window's process, started with no pipes of the caller's; a
+# desktop already running is kept. Wine ends it a moment after the last
+# program that uses it, so a caller whose programs must never start it again
+# sets wine_desktop_keeper to the keeper program, which uses the desktop
+# until the server ends.
+start_wine_desktop() {
+    if [ -n "${wine_desktop_keeper:-}" ] && [ -f "$wine_desktop_keeper" ]; then
+        "$wine" "$wine_desktop_keeper" </dev/null >/dev/null 2>&1 9>&- &
+    fi
+    # Returns once the desktop is there.
+    "$wine" rundll32 user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 9>&- || true
 }

@@ -21,6 +21,7 @@ root="$build/wine"
 export WINEPREFIX="$root/prefix" WINEDEBUG=-all HOME="$root/home" WINEDLLOVERRIDES="mscoree,mshtml="
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+wine_desktop_keeper="$build/tools/desktopkeeper/desktop_keeper.exe"
 
 # The lock descriptor must not leak into the daemons started below, or the
 # lock would be held for as long as they live.
@@ -85,6 +86,7 @@ setup)
     else
         "$wineserver" -p </dev/null >/dev/null 2>&1 9>&- || true
         "$wine" reg query 'HKCU\Software\Wine\Drivers' </dev/null >/dev/null 2>&1 9>&- || true
+        start_wine_desktop
     fi
     touch "$root/users.d/$PPID"
     echo "wine prefix ready: $WINEPREFIX on display $DISPLAY"

@@ -247,9 +247,10 @@ def run_case(worker, args, case):
     # The report goes to a file: Wine's helper processes may inherit the
     # driver's descriptors and outlive it, so a pipe would not see its end.
     report_path = os.path.join(worker.root, "report.txt")
-    with open(report_path, "wb") as out:
+    errors_path = os.path.join(worker.root, "errors.txt")
+    with open(report_path, "wb") as out, open(errors_path, "wb") as errors:
         driver = subprocess.Popen(command, env=worker.env("silent" if case.no_sound else "sound"), cwd=worker.root,
-                                  stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL)
+                                  stdin=subprocess.DEVNULL, stdout=out, stderr=errors)
         try:
             driver.wait(timeout=CASE_SECONDS)
         except subprocess.TimeoutExpired:
@@ -262,6 +263,11 @@ def run_case(worker, args, case):
     seconds = time.monotonic() - began
     report, failures = parse(output)
     problems += failures
+    if not output.strip():
+        with open(errors_path, "rb") as f:
+            said = f.read().decode("utf-8", "replace").strip()
+        problems.append("the driver reported nothing and ended with code %s%s" %
+                        (driver.returncode, "; it said: " + said[-600:] if said else ""))
 
     if report.get("window") != "1":
         problems.append("no window")
