@@ -2,18 +2,22 @@
 # Runs the benchmark suite of the wide-character build under Wine and prints
 # every figure with its unit, after the conditions it was measured in.
 #
-#   bash bench/run.sh [--quick | --soak | --startup-only] [--runs N] [--compare DIR]
+#   bash bench/run.sh [--quick | --soak | --startup-only | --track-change] [--runs N] [--compare DIR]
 #
 #   (default)  narration of 200 s that crosses the change from track 1 to 2
 #   --quick    narration of 25 s, for a first look (crosses the change too)
 #   --soak     narration of 600 s: the ten-minute memory figure
 #   --startup-only  start-up and paint figures only: no sound server, no narration
+#   --track-change  the silence at the change from track 1 to 2 only: N
+#              narrations of 16 s from 6 s before the end of track 1, no
+#              start-up figures
 #   --runs N   start-up runs to take the median of (default 5)
 #   --compare DIR   also time DIR's bench_reader.exe (another build's bench
 #              folder), each of its starts right before one of this build's,
 #              so that both see the same machine load; its figures are named
 #              before.* and its start-ups are discarded from this build's
-#              figures
+#              figures; with --track-change, each of its narrations right
+#              before one of this build's
 #
 # Everything runs on a private display (Xvfb, 1920x1080, no window manager),
 # in a Wine prefix of its own under build/bench-wine prepared as the test
@@ -33,6 +37,7 @@ cd "$root"
 
 narrate=200
 startup_only=0
+track_change=0
 compare=""
 lead=60
 runs=5
@@ -42,8 +47,10 @@ while [ $# -gt 0 ]; do
     --soak) narrate=600; lead=60 ;;
     --runs) runs=${2:?count}; shift ;;
     --startup-only) startup_only=1 ;;
+    --track-change) track_change=1; narrate=16; lead=6 ;;
     --compare) compare=$(cd "${2:?directory}" && pwd); shift ;;
-    *) echo "usage: bash bench/run.sh [--quick | --soak | --startup-only] [--runs N] [--compare DIR]" >&2; exit 2 ;;
+    *) echo "usage: bash bench/run.sh [--quick | --soak | --startup-only | --track-change] [--runs N] [--compare DIR]" >&2
+       exit 2 ;;
     esac
     shift
 done
@@ -138,8 +145,9 @@ echo "=== warm-up start, discarded" >&2
 warmup=$(awk '$2 == "startup.launch_to_first_paint" {print $3}' "$out/one.txt")
 echo "condition warm-up start (discarded): launch to first paint ${warmup:-none} ms" >> "$results"
 
+: > "$out/empty.txt"; : > "$out/startup.txt"; : > "$out/desktop.txt"; : > "$out/before.txt"
+if [ $track_change -eq 0 ]; then
 echo "=== Wine's own start: an empty program, $runs times" >&2
-: > "$out/empty.txt"
 for _ in $(seq "$runs"); do
     t=$(now_us)
     "$wine" "$bin/bench_empty.exe" --out "$out/one.txt" --launched "$t"
@@ -182,23 +190,44 @@ if v and max(v) > 3 * statistics.median(v):
     print("condition UNSETTLED: one start took %.0f ms against a median of %.0f ms; figures not comparable" % (max(v), statistics.median(v)))
 PY
 
-if [ $startup_only -eq 0 ]; then
+fi
+
+# One narration of $1's bench_reader.exe, recorded from the null sink and
+# analysed; the figures go to $2.
+narrate_once() {
+    python3 "$root/bench/record_sink.py" --source vsink.monitor --out "$out/recording" &
+    recorder_pid=$!
+    sleep 1
+    on_desktop "$1/bench_reader.exe" --out "$out/narration.txt" --narrate "$narrate" --lead "$lead"
+    sleep 0.5
+    kill "$recorder_pid"
+    wait "$recorder_pid" || true
+    recorder_pid=""
+    python3 "$root/bench/sync_analyze.py" --log "$out/narration.txt" --recording "$out/recording" \
+        --edition "$edition" --csv "$out/sync.csv" > "$2"
+}
+
+if [ $track_change -eq 1 ]; then
+    : > "$out/book_load.txt"; : > "$out/narration.txt"; : > "$out/sync.txt"
+    for k in $(seq "$runs"); do
+        echo "=== track change $k of $runs: $narrate s from $lead s before the end of track 1" >&2
+        if [ -n "$compare" ]; then
+            narrate_once "$compare" "$out/one.txt"
+            grep '^figure sync.track_change_gap ' "$out/one.txt" | sed 's/^figure /figure before./' >> "$out/before.txt"
+        fi
+        narrate_once "$bin" "$out/one.txt"
+        grep '^figure sync.track_change_gap ' "$out/one.txt" >> "$out/startup.txt"
+        echo "condition load after track change $k $(load)" >> "$results"
+    done
+    : > "$out/narration.txt"
+elif [ $startup_only -eq 0 ]; then
 echo "=== book loading (bench_book_load)" >&2
 load_dir=$(mktemp -d)
 (cd "$load_dir" && "$wine" "$bin/bench_book_load.exe" 5) > "$out/book_load.txt" 2>&1 || true
 rm -rf "$load_dir"
 
 echo "=== narration: $narrate s from $lead s before the end of track 1" >&2
-python3 "$root/bench/record_sink.py" --source vsink.monitor --out "$out/recording" &
-recorder_pid=$!
-sleep 1
-on_desktop "$bin/bench_reader.exe" --out "$out/narration.txt" --narrate "$narrate" --lead "$lead"
-sleep 0.5
-kill "$recorder_pid"
-wait "$recorder_pid" || true
-recorder_pid=""
-python3 "$root/bench/sync_analyze.py" --log "$out/narration.txt" --recording "$out/recording" \
-    --edition "$edition" --csv "$out/sync.csv" > "$out/sync.txt"
+narrate_once "$bin" "$out/sync.txt"
 else
     : > "$out/book_load.txt"; : > "$out/narration.txt"; : > "$out/sync.txt"
 fi
