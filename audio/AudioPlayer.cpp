@@ -61,7 +61,7 @@ AudioPlayer::AudioPlayer()
       waitingForDrain(0), stopRequested(0), currentSlot(0), dataSize(0), dataOffset(0), startGeneration(0),
       threadRunning(false), startPending(false), shuttingDown(false), deviceRetired(false), playingStart(0),
       reportingStart(0), serialCounter(0), streamSerial(0), segmentChunksQueued(0), lastQueuedSlot(0),
-      lastStartedSerial(0), lastFinishedSerial(0), announcedSerial(0), startOwed(false), detached(false),
+      lastStartedSerial(0), lastFinishedSerial(0), announcedSerial(0), startOwed(false), detached(false), readAhead(0),
       queueHead(0), queueCount(0), completionQuit(false)
 {
     ZeroMemory(&waveFormat, sizeof(waveFormat));
@@ -281,8 +281,14 @@ AudioPlayer::TrackOpen AudioPlayer::OpenSegmentTrack(uint32_t generation)
         CurrentSlot().device = device.Get();
         return TrackOpen::Opened;
     }
+    // The old track's queued buffers hold their data already, so its file
+    // can go now. The new file is opened and its first chunk read while the
+    // old track still sounds; only the device waits for the drain.
     trackFile.Close();
     openTrack.FreeName();
+    const bool fileOpened = OpenTrackFile();
+    if (fileOpened)
+        ReadAheadFirstChunk();
     {
         // The old track's buffers all play before its device is given up;
         // the segment waiting in the current slot is reported as started
@@ -307,14 +313,45 @@ AudioPlayer::TrackOpen AudioPlayer::OpenSegmentTrack(uint32_t generation)
             lastFinishedSerial = serial;
             ReportLocked(false, CurrentSlot(), generation);
         }
+        DropReadAhead();
+        trackFile.Close();
         return TrackOpen::Stopped;
     }
-    return OpenTrack() ? TrackOpen::Opened : TrackOpen::Missing;
+    // A missing track is told only now, after the old one has played out.
+    if (fileOpened && OpenTrackDevice())
+        return TrackOpen::Opened;
+    DropReadAhead();
+    return TrackOpen::Missing;
 }
 
-bool AudioPlayer::OpenTrack()
+void AudioPlayer::ReadAheadFirstChunk()
 {
-    return OpenTrackFile() && OpenTrackDevice();
+    {
+        // A buffer of an earlier start may still be out in this slot.
+        LockGuard guard(playbackLock);
+        if (IsCurrentSlotBusy())
+            return;
+    }
+    ComputeByteRange();
+    mmioSeek(trackFile.Get(), static_cast<LONG>(dataOffset + segmentStart), SEEK_SET);
+    if (IsSegmentRead())
+        return;
+    uint32_t size = AllocateChunk();
+    if (size == 0)
+        return;
+    LockGuard guard(playbackLock);
+    if (mmioRead(trackFile.Get(), CurrentSlot().header.lpData, static_cast<LONG>(size)) == static_cast<LONG>(size))
+        readAhead = size;
+    else
+        CurrentSlot().FreeData(); // streaming starts over and meets the short read itself
+}
+
+void AudioPlayer::DropReadAhead()
+{
+    if (readAhead == 0)
+        return;
+    readAhead = 0;
+    CurrentSlot().FreeData();
 }
 
 bool AudioPlayer::OpenTrackFile()
@@ -432,14 +469,19 @@ uint32_t AudioPlayer::AllocateChunk()
 
 int AudioPlayer::ReadChunk()
 {
-    uint32_t size = AllocateChunk();
+    uint32_t size = readAhead;
+    const bool alreadyRead = size != 0;
+    readAhead = 0;
+    if (!alreadyRead)
+        size = AllocateChunk();
     if (size == 0)
         return -1;
     BufferSlot& slot = CurrentSlot();
     LockGuard guard(playbackLock);
     slot.device = device.Get();
     bool queuedOk = false;
-    if (mmioRead(trackFile.Get(), slot.header.lpData, static_cast<LONG>(size)) == static_cast<LONG>(size)) {
+    if (alreadyRead ||
+        mmioRead(trackFile.Get(), slot.header.lpData, static_cast<LONG>(size)) == static_cast<LONG>(size)) {
         char* data = slot.header.lpData;
         slot.ResetHeader();
         slot.header.lpData = data;
@@ -482,15 +524,18 @@ int AudioPlayer::ReadChunk()
 
 void AudioPlayer::StreamSegment(uint32_t generation)
 {
-    ComputeByteRange();
-    mmioSeek(trackFile.Get(), static_cast<LONG>(dataOffset + segmentStart), SEEK_SET);
+    if (readAhead == 0) {
+        ComputeByteRange();
+        mmioSeek(trackFile.Get(), static_cast<LONG>(dataOffset + segmentStart), SEEK_SET);
+    }
     {
         LockGuard guard(playbackLock);
         segmentChunksQueued = 0;
         streamSerial = CurrentSlot().segmentSerial;
     }
     bool first = true;
-    while (!ShouldStop(generation) && !IsSegmentRead()) {
+    // A chunk read ahead may have been the whole segment.
+    while (!ShouldStop(generation) && (!IsSegmentRead() || readAhead != 0)) {
         {
             LockGuard guard(playbackLock);
             if (IsCurrentSlotBusy()) {
@@ -511,6 +556,7 @@ void AudioPlayer::StreamSegment(uint32_t generation)
         if (last == 1)
             break;
     }
+    DropReadAhead();
     LockGuard guard(playbackLock);
     EndSegmentLocked();
 }

@@ -166,9 +166,11 @@ private:
     void PlayOneStart(uint32_t generation);
     bool ShouldStop(uint32_t generation) const;
     TrackOpen OpenSegmentTrack(uint32_t generation);
-    // The current slot's track: its file, then a device for its format.
-    bool OpenTrack();
     bool OpenTrackFile();
+    // Reads the current segment's first chunk into the current slot before
+    // there is a device to prepare it on (readAhead).
+    void ReadAheadFirstChunk();
+    void DropReadAhead();
     bool OpenTrackDevice();
     void ComputeTrackDuration(uint32_t size, const WAVEFORMATEX& format);
     void ComputeByteRange();
@@ -224,6 +226,10 @@ private:
     uint32_t announcedSerial;
     bool startOwed;
     bool detached;
+    // Bytes of the current segment's first chunk already read into the
+    // current slot, its byte range computed and its file positioned after
+    // it; 0 when none.
+    uint32_t readAhead;
 
     CONDITION_VARIABLE wakeUp;
 

@@ -216,6 +216,27 @@ TEST_F(ControllerTest, MissingLaterTrackComesAfterTheOldTrackDrained)
     EXPECT_EQ(player.counters.devicesOpen, 0);
 }
 
+// The next track's file is opened while the old track drains; a stop during
+// that drain must not leave it open.
+TEST_F(ControllerTest, StopDuringTheDrainClosesTheNextTrack)
+{
+    owner.AddRow("ta.wav", 2600, 3000);
+    owner.AddRow("tb.wav", 100, 700);
+    owner.BuildTable();
+    PlaybackController player(&owner);
+    HookGate::Arm(player, AudioPlayer::HookPoint::BeforeSleep, 20000, true);
+    player.PlayFrom(0);
+    ASSERT_EQ(WaitForSingleObject(HookGate::reached, 20000), WAIT_OBJECT_0);
+    EXPECT_EQ(player.waitingForDrain, 1);
+    EXPECT_TRUE(player.trackFile.IsOpen());
+    player.RequestStop();
+    SetEvent(HookGate::open);
+    SetEvent(HookGate::completions);
+    ASSERT_TRUE(WaitIdle(player));
+    EXPECT_EQ(owner.Trace(), "H0 U0 H1 U1 ");
+    EXPECT_FALSE(player.trackFile.IsOpen());
+}
+
 TEST_F(ControllerTest, StopLetsQueuedBuffersPlayAndEndsTheFragment)
 {
     owner.AddRow("ta.wav", 0, 3000);
