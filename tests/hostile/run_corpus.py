@@ -37,6 +37,7 @@ import corpus  # noqa: E402
 WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
 WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
 CASE_SECONDS = 120
+QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 NULL_SOUND = 'pcm.!default { type file slave.pcm "null" file "/dev/null" format "raw" }\n'
 # A default device that names a card no machine has: ALSA cannot open it, so
@@ -116,16 +117,14 @@ class Worker:
     def restart_server(self):
         """One persistent server for the cases of this worker, and Wine's own
         helper processes started once, with no descriptors of ours."""
-        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run([WINESERVER, "-k"], env=self.env("sound"), **quiet)
-        subprocess.run([WINESERVER, "-w"], env=self.env("sound"), **quiet)
-        subprocess.run([WINESERVER, "-p"], env=self.env("sound"), **quiet)
+        stop_server(self.prefix)
+        subprocess.run([WINESERVER, "-p"], env=self.env("sound"), **QUIET)
         # The copied registry may predate the shared server's last save, so
         # the sound driver and the unmanaged (maximisable) windows are set
         # again here rather than trusted.
         for key, name, value in (("Drivers", "Audio", "alsa"), ("X11 Driver", "Managed", "N")):
             subprocess.run([WINE, "reg", "add", "HKCU\\Software\\Wine\\" + key, "/v", name, "/d", value, "/f"],
-                           env=self.env("sound"), timeout=120, **quiet)
+                           env=self.env("sound"), timeout=120, **QUIET)
 
     def windows_dir(self):
         return os.path.join(self.prefix, "drive_c", "windows")
@@ -142,13 +141,18 @@ class Worker:
     def close(self):
         """Stops everything the worker started; safe on a half-made worker."""
         if os.path.isfile(os.path.join(self.prefix, "system.reg")):
-            quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            subprocess.run([WINESERVER, "-k"], env=self.env("sound"), **quiet)
-            subprocess.run([WINESERVER, "-w"], env=self.env("sound"), **quiet)
+            stop_server(self.prefix)
         if self.xvfb is not None:
             self.xvfb.terminate()
             self.xvfb.wait()
         shutil.rmtree(self.root, ignore_errors=True)
+
+
+def stop_server(prefix):
+    """Ends the prefix's wineserver and every Wine process of it, and waits."""
+    env = dict(os.environ, WINEPREFIX=prefix)
+    subprocess.run([WINESERVER, "-k"], env=env, **QUIET)
+    subprocess.run([WINESERVER, "-w"], env=env, **QUIET)
 
 
 def stop_leftovers(root):
@@ -157,10 +161,7 @@ def stop_leftovers(root):
     before the folder is used again."""
     prefix = os.path.join(root, "prefix")
     if os.path.isfile(os.path.join(prefix, "system.reg")):
-        env = dict(os.environ, WINEPREFIX=prefix)
-        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run([WINESERVER, "-k"], env=env, **quiet)
-        subprocess.run([WINESERVER, "-w"], env=env, **quiet)
+        stop_server(prefix)
     try:
         with open(os.path.join(root, "xvfb.pid")) as f:
             pid = int(f.read())
