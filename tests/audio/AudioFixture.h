@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -270,8 +271,16 @@ inline bool WaitIdle(AudioPlayer& player, DWORD timeoutMs = 30000)
 {
     DWORD start = GetTickCount();
     while (!player.IsIdle()) {
-        if (GetTickCount() - start > timeoutMs)
+        if (GetTickCount() - start > timeoutMs) {
+            // Tells a buffer the device never gave back (still in its queue)
+            // from one it gave back that the player lost (done, still busy).
+            std::fprintf(stderr, "not idle: %d playback thread(s), %d device(s) open;", player.counters.threadsRunning.load(),
+                         player.counters.devicesOpen.load());
+            for (const BufferSlot& s : player.slots)
+                std::fprintf(stderr, " [busy %d flags 0x%lx]", s.busy, static_cast<unsigned long>(s.header.dwFlags));
+            std::fprintf(stderr, "\n");
             return false;
+        }
         Sleep(5);
     }
     return true;
