@@ -77,6 +77,7 @@ class Worker:
         self.xvfb = None
         self.display = ""
         self.homes = {}
+        self.keeper = os.path.join(build, "tools", "desktopkeeper", "desktop_keeper.exe")
         os.makedirs(self.root)
         try:
             self.prepare(build)
@@ -125,6 +126,12 @@ class Worker:
         for key, name, value in (("Drivers", "Audio", "alsa"), ("X11 Driver", "Managed", "N")):
             subprocess.run([WINE, "reg", "add", "HKCU\\Software\\Wine\\" + key, "/v", name, "/d", value, "/f"],
                            env=self.env("sound"), timeout=120, **QUIET)
+        # Wine ends its desktop a moment after the last program on it and
+        # starts it again for the next; a case's programs starting during
+        # that change died in their start-up now and then. The keeper holds
+        # the desktop until the server ends (it has no window of its own).
+        subprocess.Popen([WINE, self.keeper], env=self.env("sound"), cwd=self.root, close_fds=True, **QUIET)
+        subprocess.run([WINE, "rundll32", "user32.dll,GetDesktopWindow"], env=self.env("sound"), timeout=120, **QUIET)
 
     def windows_dir(self):
         return os.path.join(self.prefix, "drive_c", "windows")
@@ -135,7 +142,7 @@ class Worker:
     def env(self, kind):
         env = dict(os.environ)
         env.update(WINEPREFIX=self.prefix, DISPLAY=self.display, HOME=self.homes.get(kind, self.root),
-                   WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+                   WINEDEBUG="-all,err+all", WINEDLLOVERRIDES="mscoree,mshtml=")
         return env
 
     def close(self):
@@ -264,11 +271,10 @@ def run_case(worker, args, case):
     seconds = time.monotonic() - began
     report, failures = parse(output)
     problems += failures
+    with open(errors_path, "rb") as f:
+        said = f.read().decode("utf-8", "replace").strip()
     if not output.strip():
-        with open(errors_path, "rb") as f:
-            said = f.read().decode("utf-8", "replace").strip()
-        problems.append("the driver reported nothing and ended with code %s%s" %
-                        (driver.returncode, "; it said: " + said[-600:] if said else ""))
+        problems.append("the driver reported nothing and ended with code %s" % driver.returncode)
 
     if report.get("window") != "1":
         problems.append("no window")
@@ -302,6 +308,9 @@ def run_case(worker, args, case):
 
     if not problems:
         shutil.rmtree(folder, ignore_errors=True)
+    elif said:
+        # Wine's own error lines of the driver and the program.
+        problems.append("Wine said: " + said[-600:])
     return case, report, problems, seconds, output
 
 
