@@ -1,9 +1,11 @@
 // The cost of Wine itself, for comparison with the reader's figures: how long
 // Wine takes to reach the first instruction of a program that does nothing,
 // and, with --window, what a process holding one painted, maximised window
-// and nothing else occupies in memory.
+// and nothing else occupies in memory; with --touch, what the first write to
+// each page of freshly committed memory costs, against a second pass over
+// the same pages (the reader's cell array is such a block).
 //
-//   bench_empty --out FILE [--launched UNIX_US] [--window]
+//   bench_empty --out FILE [--launched UNIX_US] [--window] [--touch MB]
 
 #include <windows.h>
 #include <psapi.h>
@@ -50,6 +52,33 @@ void ShowPlainWindow()
     DestroyWindow(hwnd);
 }
 
+double NowMs()
+{
+    LARGE_INTEGER frequency, counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return counter.QuadPart * 1000.0 / frequency.QuadPart;
+}
+
+// One byte written per page of a block of `megabytes`, twice; the milliseconds
+// of each pass.
+void TouchFreshMemory(double megabytes, double& first, double& second)
+{
+    const SIZE_T bytes = static_cast<SIZE_T>(megabytes * 1024 * 1024);
+    volatile char* block =
+        static_cast<volatile char*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    first = second = -1;
+    if (block == nullptr)
+        return;
+    for (double* pass : {&first, &second}) {
+        const double t = NowMs();
+        for (SIZE_T i = 0; i < bytes; i += 4096)
+            block[i] = static_cast<char>(i);
+        *pass = NowMs() - t;
+    }
+    VirtualFree(const_cast<char*>(block), 0, MEM_RELEASE);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -58,6 +87,7 @@ int main(int argc, char** argv)
     const char* outPath = nullptr;
     long long launchedUs = 0;
     bool withWindow = false;
+    double touchMB = 0;
     for (int i = 1; i < argc; i++) {
         const std::string a = argv[i];
         if (a == "--out" && i + 1 < argc)
@@ -66,6 +96,8 @@ int main(int argc, char** argv)
             launchedUs = std::atoll(argv[++i]);
         else if (a == "--window")
             withWindow = true;
+        else if (a == "--touch" && i + 1 < argc)
+            touchMB = std::atof(argv[++i]);
     }
     FILE* out = outPath != nullptr ? std::fopen(outPath, "w") : stdout;
     if (out == nullptr)
@@ -82,6 +114,14 @@ int main(int argc, char** argv)
         std::fprintf(out, "figure wine.window_only.private %.3f MB one painted window\n", PrivateCommittedMB());
         std::fprintf(out, "figure wine.window_only.peak_working_set %.3f MB one painted window\n",
                      counters.PeakWorkingSetSize / mb);
+    }
+    if (touchMB > 0) {
+        double first = 0;
+        double second = 0;
+        TouchFreshMemory(touchMB, first, second);
+        std::fprintf(out, "figure memory.first_touch %.3f ms %.1f MB freshly committed, one write per page\n", first,
+                     touchMB);
+        std::fprintf(out, "figure memory.second_touch %.3f ms the same pages again\n", second);
     }
     std::fprintf(out, "done\n");
     std::fclose(out);
