@@ -40,6 +40,7 @@ Application::Application() : window(nullptr)
 
 int32_t Application::Start(HINSTANCE instance, int)
 {
+    window->BeginPictureLoading(instance);
     window->CreateMainWindow(instance);
     window->Start();
     window->Invalidate();

@@ -40,7 +40,6 @@ BookWindow::~BookWindow() {}
 
 void BookWindow::Start()
 {
-    BeginPictureLoading();
     BookLoader::Instance().LoadBook();
     BookDocument& document = GetBookDocument();
     const uint32_t total = document.TotalCharacters();

@@ -147,9 +147,10 @@ public:
     int32_t openBalloonIndex;
     int32_t lastBalloonResult;
 
-    // Starts reading the edition's pictures for the layout to place; Start
-    // does it first of all.
-    void BeginPictureLoading();
+    // Starts reading the edition's pictures for the layout to place, on a
+    // thread of their own; the program does it before it makes its window,
+    // whose creation is mostly waiting for Wine and the display.
+    void BeginPictureLoading(HINSTANCE instance);
     PicturePreload picturePreload;
 
 private:

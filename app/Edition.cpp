@@ -89,12 +89,12 @@ void BookWindow::PlaceIllustration(uint32_t paragraph, int32_t& y)
     }
 }
 
-void BookWindow::BeginPictureLoading()
+void BookWindow::BeginPictureLoading(HINSTANCE instance)
 {
     const Utf16Unit* names[::IllustrationCount];
     for (uint32_t i = 0; i < ::IllustrationCount; i++)
         names[i] = reinterpret_cast<const Utf16Unit*>(IllustrationTable[i].fileName);
-    picturePreload.Begin(Instance(), names, ::IllustrationCount);
+    picturePreload.Begin(instance, names, ::IllustrationCount);
 }
 
 const Utf16Unit* BookWindow::SettingsKeyName()

@@ -7,9 +7,9 @@
 #include "core/WideString.h"
 #include "core/WinHandles.h"
 
-// Reads the chapter pictures on a thread of their own while start-up loads
-// the book and sizes the cells, so that the layout finds them ready instead
-// of waiting for the disk and the bitmap conversion at each picture.
+// Reads the chapter pictures on a thread of their own while the window is
+// made and the book loads, so that the layout finds them ready instead of
+// waiting for the disk and the bitmap conversion at each picture.
 // Bitmaps nobody took are deleted with the object.
 class PicturePreload {
 public:

@@ -216,7 +216,6 @@ void StartInPhases(BookWindow& w)
     BookLoader& loader = BookLoader::Instance();
 
     double t = Milliseconds();
-    w.BeginPictureLoading();
     const uint8_t loaded = loader.LoadBookText(paragraphs);
     if (loaded == 1)
         BookLoader::LoadTranslations(paragraphs);
@@ -638,6 +637,7 @@ int main(int argc, char** argv)
     // What Application::Start does, with the window procedure observed from
     // the moment the window exists.
     double t = Milliseconds();
+    w.BeginPictureLoading(GetModuleHandleW(nullptr));
     w.CreateMainWindow(GetModuleHandleW(nullptr));
     Figure("startup.create_window", Milliseconds() - t, "ms", "class, window, menus, first empty paint");
     programProc = reinterpret_cast<WNDPROC>(
