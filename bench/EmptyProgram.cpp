@@ -52,14 +52,6 @@ void ShowPlainWindow()
     DestroyWindow(hwnd);
 }
 
-double NowMs()
-{
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return counter.QuadPart * 1000.0 / frequency.QuadPart;
-}
-
 // One byte written per page of a block of `megabytes`, twice; the milliseconds
 // of each pass.
 void TouchFreshMemory(double megabytes, double& first, double& second)
@@ -71,10 +63,10 @@ void TouchFreshMemory(double megabytes, double& first, double& second)
     if (block == nullptr)
         return;
     for (double* pass : {&first, &second}) {
-        const double t = NowMs();
+        const double t = Milliseconds();
         for (SIZE_T i = 0; i < bytes; i += 4096)
             block[i] = static_cast<char>(i);
-        *pass = NowMs() - t;
+        *pass = Milliseconds() - t;
     }
     VirtualFree(const_cast<char*>(block), 0, MEM_RELEASE);
 }

@@ -16,6 +16,19 @@ inline int64_t WallMicroseconds()
     return (ticks - 116444736000000000LL) / 10;
 }
 
+// Milliseconds on the performance counter, for durations within a process.
+inline double Milliseconds()
+{
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 // Committed private memory, as Windows counts "private bytes": Wine leaves
 // its own counter of it at zero, so the address space is walked instead.
 inline double PrivateCommittedMB()

@@ -37,20 +37,6 @@
 
 namespace {
 
-// ---- clocks ---------------------------------------------------------------
-
-double Milliseconds()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // ---- results --------------------------------------------------------------
 
 FILE* results = nullptr;
