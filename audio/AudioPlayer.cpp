@@ -489,7 +489,11 @@ int AudioPlayer::ReadChunk()
         slot.header.dwBytesRecorded = 0;
         slot.header.dwLoops = 1;
         slot.header.dwUser = currentSlot;
-        slot.header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
+        // No loop flags: a loop played once sounds as a plain buffer does, but
+        // Wine's wave-out plays silence after a looped buffer written to an
+        // idle device, then reports later buffers done before playing them and,
+        // when its thread falls behind, drops the ones queued after them.
+        slot.header.dwFlags = 0;
         if (waveOutPrepareHeader(slot.device, &slot.header, sizeof(WAVEHDR)) == MMSYSERR_NOERROR) {
             slot.lastOfSegment = IsSegmentRead() ? 1 : 0;
             // Marked busy before the device sees it, so that its completion
@@ -631,6 +635,8 @@ void CALLBACK AudioPlayer::WaveOutCallback(HWAVEOUT, UINT message, DWORD_PTR ins
         return;
     AudioPlayer* player = reinterpret_cast<AudioPlayer*>(instance);
     const WAVEHDR* header = reinterpret_cast<const WAVEHDR*>(param1);
+    if (player->testHook != nullptr)
+        player->testHook(*player, HookPoint::InDeviceCallback);
     player->QueueCompletion(static_cast<uint32_t>(header->dwUser));
 }
 

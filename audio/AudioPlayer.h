@@ -120,6 +120,7 @@ public:
         BeforeTakingStart, // a new playback thread, before it learns which start it plays
         BeforeSleep,       // the playback thread, playbackLock held, its wait's test just made
         BeforeCompletion,  // the completion thread, before it handles a finished buffer
+        InDeviceCallback,  // the device's thread, as it reports a finished buffer
     };
     // Null in the program.
     void (*testHook)(AudioPlayer& player, HookPoint point);

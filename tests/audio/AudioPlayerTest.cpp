@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "AudioFixture.h"
 #include "audio/PlaybackController.h"
 
@@ -17,6 +19,13 @@ protected:
         owner.AddRow(track, 0, endMs);
         owner.BuildTable();
         PlaybackController player(&owner);
+        // The device's thread held up at its first report, as on a busy machine.
+        static std::atomic<bool> held;
+        held = false;
+        player.testHook = [](AudioPlayer&, AudioPlayer::HookPoint at) {
+            if (at == AudioPlayer::HookPoint::InDeviceCallback && !held.exchange(true))
+                Sleep(60);
+        };
         player.PlayFrom(0);
         bool idle = WaitIdle(player);
         EXPECT_TRUE(idle) << track;
