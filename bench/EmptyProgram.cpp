@@ -1,15 +1,17 @@
 // The cost of Wine itself, for comparison with the reader's figures: how long
 // Wine takes to reach the first instruction of a program that does nothing,
-// and, with --window, what a process holding one painted, maximised window
-// and nothing else occupies in memory; with --touch, what the first write to
-// each page of freshly committed memory costs, against a second pass over
-// the same pages (the reader's cell array is such a block).
+// and, with --window, how long Wine takes to make a window in the reader's
+// steps and what a process holding that window and nothing else occupies in
+// memory; with --touch, what the first write to each page of freshly
+// committed memory costs, against a second pass over the same pages (the
+// reader's cell array is such a block).
 //
 //   bench_empty --out FILE [--launched UNIX_US] [--window] [--touch MB]
 
 #include <windows.h>
 #include <psapi.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,9 +22,12 @@
 namespace {
 
 bool painted = false;
+HDC keptDc = nullptr;
 
 LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_CREATE)
+        keptDc = GetDC(hwnd);
     if (message == WM_PAINT) {
         PAINTSTRUCT paint;
         BeginPaint(hwnd, &paint);
@@ -33,23 +38,38 @@ LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-void ShowPlainWindow()
+// Makes a window in the reader's steps, with nothing of the reader in it:
+// the arrow cursor (the first call into the display driver), the class, the
+// window with a scroll bar and a kept device context, shown maximised and
+// painted, then an empty menu bar set and five popups put on it. Returns the
+// milliseconds those steps took.
+double ShowPlainWindow()
 {
+    const double start = Milliseconds();
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = PlainProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
     windowClass.lpszClassName = L"BenchPlain";
     RegisterClassExW(&windowClass);
-    HWND hwnd = CreateWindowExW(0, L"BenchPlain", L"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
-                                nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND hwnd = CreateWindowExW(0, L"BenchPlain", L"", WS_OVERLAPPEDWINDOW | WS_VSCROLL, CW_USEDEFAULT, 0,
+                                CW_USEDEFAULT, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
     ShowWindow(hwnd, SW_SHOWMAXIMIZED);
     UpdateWindow(hwnd);
+    HMENU bar = CreateMenu();
+    SetMenu(hwnd, bar);
+    for (const wchar_t* title : {L"File", L"Go to...", L"Translations", L"Dictionaries", L"Help"})
+        InsertMenuW(bar, 0, MF_POPUP, reinterpret_cast<UINT_PTR>(CreatePopupMenu()), title);
+    DrawMenuBar(hwnd);
+    const double took = Milliseconds() - start;
     MSG message;
     while (!painted && GetMessageW(&message, nullptr, 0, 0) > 0)
         DispatchMessageW(&message);
     DestroyWindow(hwnd);
+    return took;
 }
 
 // One byte written per page of a block of `megabytes`, twice; the milliseconds
@@ -97,7 +117,8 @@ int main(int argc, char** argv)
     if (launchedUs != 0)
         std::fprintf(out, "figure wine.launch_to_entry %.3f ms empty program\n", (entryUs - launchedUs) / 1000.0);
     if (withWindow) {
-        ShowPlainWindow();
+        std::fprintf(out, "figure wine.window_steps %.3f ms the reader's window steps in an empty program\n",
+                     ShowPlainWindow());
         PROCESS_MEMORY_COUNTERS_EX counters = {};
         counters.cb = sizeof(counters);
         GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
@@ -114,6 +135,9 @@ int main(int argc, char** argv)
         std::fprintf(out, "figure memory.first_touch %.3f ms %.1f MB freshly committed, one write per page\n", first,
                      touchMB);
         std::fprintf(out, "figure memory.second_touch %.3f ms the same pages again\n", second);
+        const double pages = std::ceil(touchMB * 1024 * 1024 / 4096);
+        std::fprintf(out, "figure memory.first_touch_per_page %.3f us the first write to one fresh page\n",
+                     1000.0 * first / pages);
     }
     std::fprintf(out, "done\n");
     std::fclose(out);

@@ -6,15 +6,18 @@
 // timestamps after each message has been handled, so what it measures is
 // what the program does.
 //
-//   bench_reader --out FILE [--launched UNIX_US] [--split]
+//   bench_reader --out FILE [--launched UNIX_US] [--split] [--unix-pid PID]
 //                [--narrate SECONDS [--lead SECONDS]] [--memory-every SECONDS]
 //
 // Run it in the edition's folder (it reads book.txt and the tracks there).
 // --launched is the wall-clock time, in microseconds since 1970, at which the
 // caller started the Wine process; the start-up figures are then measured
 // from it. --split replaces BookWindow::Start by the same steps timed one by
-// one. --narrate starts narration --lead seconds before the end of the first
-// track (so that it crosses a track change) and runs for SECONDS.
+// one. --unix-pid names the Unix process Wine runs the bench in (e.g.
+// `sh -c 'exec wine bench_reader.exe --unix-pid $$'`); the first writes to
+// fresh memory pages are then counted in window creation, in Start and in
+// each of its steps. --narrate starts narration --lead seconds before the end
+// of the first track (so that it crosses a track change) and runs for SECONDS.
 
 #include <windows.h>
 #include <psapi.h>
@@ -190,6 +193,62 @@ double ProcessCpuMs()
     return FileTimeMs(kernel) + FileTimeMs(user);
 }
 
+// ---- first touches of memory ----------------------------------------------
+
+long unixPid = 0;
+
+// Minor page faults of this process so far (mostly first writes to fresh
+// pages), or -1 without a Unix pid. Wine's own fault counter stays at 0, and
+// Wine's server opens the file, so /proc/self would name the server.
+long long MinorFaults()
+{
+    if (unixPid <= 0)
+        return -1;
+    char path[48];
+    std::snprintf(path, sizeof path, "Z:\\proc\\%ld\\stat", unixPid);
+    KernelHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    char text[1024];
+    DWORD got = 0;
+    if (!file.IsOpen() || !ReadFile(file.Get(), text, sizeof text - 1, &got, nullptr))
+        return -1;
+    text[got] = 0;
+    // After the command's closing parenthesis: state, ppid, pgrp, session,
+    // tty, tpgid, flags, then the minor faults.
+    const char* p = std::strrchr(text, ')');
+    for (int field = 0; p != nullptr && field < 8; field++)
+        p = std::strchr(p + 1, ' ');
+    return p != nullptr ? std::atoll(p + 1) : -1;
+}
+
+// Steps timed one after another; each step's faults are read between the
+// steps, so that the reading is timed in neither.
+class Laps {
+public:
+    Laps() { Restart(); }
+
+    double Next(const char* name, const char* note)
+    {
+        const double ms = Milliseconds() - start;
+        const long long faults = MinorFaults();
+        Figure(name, ms, "ms", note);
+        if (faults >= 0 && faultsAtStart >= 0)
+            Figure(("faults." + std::string(name)).c_str(), static_cast<double>(faults - faultsAtStart), "faults",
+                   note);
+        Restart();
+        return ms;
+    }
+
+private:
+    void Restart()
+    {
+        faultsAtStart = MinorFaults();
+        start = Milliseconds();
+    }
+
+    long long faultsAtStart = -1;
+    double start = 0;
+};
+
 // ---- start-up -------------------------------------------------------------
 
 // The steps of BookWindow::Start, each timed; the remaining ones (title,
@@ -201,76 +260,55 @@ void StartInPhases(BookWindow& w)
     SyncTable& fragments = document.Fragments();
     BookLoader& loader = BookLoader::Instance();
 
-    double t = Milliseconds();
+    Laps laps;
     const uint8_t loaded = loader.LoadBookText(paragraphs);
     if (loaded == 1)
         BookLoader::LoadTranslations(paragraphs);
-    double next = Milliseconds();
-    Figure("start.loading", next - t, "ms", "book and translation files read and split");
-    t = next;
+    laps.Next("start.loading", "book and translation files read and split");
     if (loaded == 1) {
         BookLoader::BuildSyncTable(fragments);
         document.RecountTotals();
     }
     loader.FreeText();
-    next = Milliseconds();
-    Figure("start.table", next - t, "ms", "synchronisation table built");
-    t = next;
+    laps.Next("start.table", "synchronisation table built");
 
-    // The layout's own steps are timed inside it as well; the sum is the
-    // figure the issue of start-up time is judged by.
-    const double layoutStart = t;
+    // The layout's steps are timed one by one; their sum is the layout's
+    // figure.
+    double layout = 0;
     w.CreateBookFont(0, BookWindow::BookFontHeight);
-    next = Milliseconds();
-    Figure("layout.font", next - t, "ms", "font 0 created");
-    t = next;
+    layout += laps.Next("layout.font", "font 0 created");
     w.textLayer.SetCellCount(document.TotalCharacters());
-    next = Milliseconds();
-    Figure("layout.cell_array", next - t, "ms", "cell array sized");
-    t = next;
+    layout += laps.Next("layout.cell_array", "cell array sized");
     w.LayoutText(paragraphs);
-    next = Milliseconds();
-    Figure("layout.text", next - t, "ms", "LayoutText");
-    t = next;
+    layout += laps.Next("layout.text", "LayoutText");
     w.UpdateScrollRange();
-    next = Milliseconds();
-    Figure("layout.scroll_range", next - t, "ms", "scroll bar range");
-    Figure("start.layout", next - layoutStart, "ms", "text laid out into cells");
-    t = next;
+    layout += laps.Next("layout.scroll_range", "scroll bar range");
+    Figure("start.layout", layout, "ms", "text laid out into cells");
 
     w.BuildTranslationRegions(paragraphs);
     w.BuildFragmentRegions(fragments);
-    next = Milliseconds();
-    Figure("start.regions", next - t, "ms", "translation and fragment hit regions");
-    t = next;
+    laps.Next("start.regions", "translation and fragment hit regions");
 
-    const double restStart = t;
+    double rest = 0;
     w.SetTitleFromFirstParagraph(paragraphs);
     w.textLayer.UpdateDocumentHeight();
-    next = Milliseconds();
-    Figure("rest.title", next - t, "ms", "title and document height");
-    t = next;
+    rest += laps.Next("rest.title", "title and document height");
     int32_t saved = static_cast<int32_t>(GetPrivateProfileIntW(
         SettingsSection, reinterpret_cast<const wchar_t*>(w.SettingsKeyName()), 0, SettingsFileName));
     if (saved < 0)
         saved = 0;
-    next = Milliseconds();
-    Figure("rest.read_setting", next - t, "ms", "saved position read");
-    t = next;
+    rest += laps.Next("rest.read_setting", "saved position read");
     w.StartTimer(BookWindow::AutoScrollPeriod);
-    next = Milliseconds();
-    Figure("rest.timer", next - t, "ms", "timer started");
-    t = next;
+    rest += laps.Next("rest.timer", "timer started");
     w.ScrollDown(saved, 1);
-    next = Milliseconds();
-    Figure("rest.scroll", next - t, "ms", "scrolled to it (settings written, bar moved)");
-    Figure("start.rest", next - restStart, "ms", "title, height, saved position, timer");
+    rest += laps.Next("rest.scroll", "scrolled to it (settings written, bar moved)");
+    Figure("start.rest", rest, "ms", "title, height, saved position, timer");
 
     // Where the layout's time goes: it asks for a character width about twice
     // per character, and each request selects the font into the device
     // context before it looks in the width cache.
     constexpr int Calls = 200000;
-    t = Milliseconds();
+    double t = Milliseconds();
     for (int i = 0; i < Calls; i++)
         w.CharWidth(static_cast<Utf16Unit>(u'a' + i % 26), 0);
     Figure("layout.char_width_call", 1000.0 * (Milliseconds() - t) / Calls, "us", "cached width, font selected");
@@ -592,6 +630,8 @@ int main(int argc, char** argv)
             launchedUs = std::atoll(argv[++i]);
         else if (a == "--split")
             split = true;
+        else if (a == "--unix-pid" && more)
+            unixPid = std::atol(argv[++i]);
         else if (a == "--narrate" && more)
             narrateSeconds = std::atof(argv[++i]);
         else if (a == "--lead" && more)
@@ -622,18 +662,18 @@ int main(int argc, char** argv)
 
     // What Application::Start does, with the window procedure observed from
     // the moment the window exists.
-    double t = Milliseconds();
+    Laps creation;
     w.BeginPictureLoading(GetModuleHandleW(nullptr));
     w.CreateMainWindow(GetModuleHandleW(nullptr));
-    Figure("startup.create_window", Milliseconds() - t, "ms", "class, window, menus, first empty paint");
+    creation.Next("startup.create_window", "class, window, menus, first empty paint");
     programProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(w.Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ObservingProc)));
-    t = Milliseconds();
+    Laps start;
     if (split)
         StartInPhases(w);
     else
         w.Start();
-    Figure("start.total", Milliseconds() - t, "ms", split ? "phases timed one by one" : "BookWindow::Start");
+    start.Next("start.total", split ? "phases timed one by one" : "BookWindow::Start");
     bookStarted = true;
     w.Invalidate();
     PumpUntil([] { return firstBookPaintUs != 0; }, 10000);

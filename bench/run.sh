@@ -120,6 +120,9 @@ prepare_wine_prefix pulse
 echo '*customization: -color' > "$HOME/.Xdefaults"
 
 now_us() { date +%s%6N; }
+# Runs a Wine program with --unix-pid and the pid of the Unix process it runs
+# in (exec keeps the pid), for the bench to read its page-fault count.
+with_unix_pid() { sh -c 'exec "$0" "$@" --unix-pid $$' "$@"; }
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 # A program in a Wine desktop of the screen's size, so that its maximised
 # window covers 1920x1080 as on Windows.
@@ -156,12 +159,11 @@ for _ in $(seq "$runs"); do
     cat "$out/one.txt" >> "$out/empty.txt"
     echo "figure wine.launch_to_exit $(( (e - t) / 1000 )) ms empty program" >> "$out/empty.txt"
 done
-on_desktop "$bin/bench_empty.exe" --out "$out/one.txt" --window
-cat "$out/one.txt" >> "$out/empty.txt"
-# What the machine charges for the first write to fresh memory, on a block
-# the size of the reader's cell array (266 359 cells of 48 bytes).
+# The reader's window steps with nothing of the reader, and what the machine
+# charges for the first write to fresh memory, on a block the size of the
+# reader's cell array (266 359 cells of 48 bytes).
 for _ in $(seq "$runs"); do
-    "$wine" "$bin/bench_empty.exe" --out "$out/one.txt" --touch 12.19
+    "$wine" "$bin/bench_empty.exe" --out "$out/one.txt" --window --touch 12.19
     grep '^figure' "$out/one.txt" >> "$out/empty.txt"
 done
 
@@ -177,10 +179,11 @@ for _ in $(seq "$runs"); do
         grep -E '^figure (start|layout|rest)\.' "$out/one.txt" |
             sed -e 's/^figure start.total/figure start.split_total/' -e 's/^figure /figure before./' >> "$out/before.txt"
     fi
-    "$wine" "$bin/bench_reader.exe" --out "$out/one.txt" --launched "$(now_us)" </dev/null >/dev/null 2>&1
+    with_unix_pid "$wine" "$bin/bench_reader.exe" --out "$out/one.txt" --launched "$(now_us)" </dev/null >/dev/null 2>&1
     cat "$out/one.txt" >> "$out/startup.txt"
-    "$wine" "$bin/bench_reader.exe" --out "$out/one.txt" --split </dev/null >/dev/null 2>&1
-    grep -E '^figure (start|layout|rest)\.' "$out/one.txt" | sed 's/^figure start.total/figure start.split_total/' \
+    with_unix_pid "$wine" "$bin/bench_reader.exe" --out "$out/one.txt" --split </dev/null >/dev/null 2>&1
+    grep -E '^figure (faults\.)?(start|layout|rest)\.' "$out/one.txt" |
+        sed -e 's/^figure start.total/figure start.split_total/' -e 's/^figure faults.start.total/figure faults.start.split_total/' \
         >> "$out/startup.txt"
     on_desktop "$bin/bench_reader.exe" --out "$out/one.txt" --launched "$(now_us)" --repetitions 1
     grep -E '^figure startup\.' "$out/one.txt" | sed 's/^figure startup\./figure desktop.startup./' >> "$out/desktop.txt"
