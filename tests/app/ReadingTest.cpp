@@ -35,13 +35,6 @@ int CountPixels(HWND hwnd, const RECT& area, COLORREF color)
 
 } // namespace
 
-TEST_F(ReadingTest, TitleIsTheFirstParagraphWithoutItsEndUnit)
-{
-    wchar_t title[64] = {};
-    GetWindowTextW(Window().Hwnd(), title, 64);
-    EXPECT_STREQ(title, L"Harrowdene");
-}
-
 TEST_F(ReadingTest, LeftClicksStepThroughTheEnabledTranslations)
 {
     BookWindow& w = Window();

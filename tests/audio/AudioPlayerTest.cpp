@@ -119,14 +119,4 @@ TEST_F(PlayerTest, FilesThatAreNoTracksAreMissing)
         EXPECT_EQ(PlayOne(name, 400), "P ") << name;
 }
 
-TEST_F(PlayerTest, LongStretchIsStreamedThroughTheRingInOrder)
-{
-    WavLayout w; // 44100 bytes per second for 5 s: 220500 bytes, 21 chunks
-    w.milliseconds = 5000;
-    WriteWav("long.wav", w);
-    PlaybackCounters counts;
-    EXPECT_EQ(PlayOne("long.wav", 5000, &counts), "H0 U0 ");
-    EXPECT_EQ(counts.devicesOpened, 1);
-}
-
 } // namespace

@@ -62,16 +62,6 @@ TEST(FragmentSegment, EmptyTrackArrayGivesEmptyNameNotNull)
     EXPECT_EQ(s.TrackName()[0], 0);
 }
 
-TEST(FragmentSegment, GapFromScratchRowIsNeverAFragment)
-{
-    SyncFragment scratch;
-    WideString track;
-    AssignString(track, u"hd03.wav");
-    scratch.Fill(track, TrackTime(0, 0, 1, 0), TrackTime(0, 0, 2, 0), 0, 0, 0);
-    for (int32_t index : {0, 5, 6244})
-        EXPECT_EQ(FragmentSegment(scratch, index).FragmentId(), -1);
-}
-
 TEST(FragmentSegment, EightBitBuildKeepsTheLowByteOfEachUnit)
 {
     // U+0168 has low byte 0x68 ('h'); the wide build keeps the whole unit.

@@ -156,15 +156,6 @@ TEST_F(ControllerTest, GapRules)
     EXPECT_EQ(player.currentFragment, 3);
 }
 
-TEST_F(ControllerTest, LastFragmentPlaysAloneThenEnds)
-{
-    AddStandardRows();
-    PlaybackController player(&owner);
-    player.PlayFrom(6);
-    ASSERT_TRUE(WaitIdle(player));
-    EXPECT_EQ(owner.Trace(), "H6 U6 ");
-}
-
 TEST_F(ControllerTest, EveryStartOpensItsTrackAfresh)
 {
     AddStandardRows();

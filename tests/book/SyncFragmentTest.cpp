@@ -4,28 +4,6 @@
 
 namespace {
 
-TEST(SyncFragment, NewFragmentIsNoFragment)
-{
-    SyncFragment f;
-    EXPECT_EQ(f.IsSet(), 0);
-    EXPECT_EQ(f.ParagraphIndex(), 0);
-    EXPECT_EQ(f.FirstChar(), 0);
-    EXPECT_EQ(f.LastChar(), 0);
-    EXPECT_EQ(f.TrackFile().count, 0u);
-    EXPECT_EQ(f.Start().ToMilliseconds(), 0u);
-    EXPECT_EQ(f.End().ToMilliseconds(), 0u);
-}
-
-TEST(SyncFragment, SetTextSpanStoresSpanAndMarksSet)
-{
-    SyncFragment f;
-    f.SetTextSpan(40, 68, 5);
-    EXPECT_EQ(f.FirstChar(), 40);
-    EXPECT_EQ(f.LastChar(), 68);
-    EXPECT_EQ(f.ParagraphIndex(), 5);
-    EXPECT_EQ(f.IsSet(), 1);
-}
-
 TEST(SyncFragment, FillCopiesNameWithTerminatorAndKeepsParagraph)
 {
     WideString name;
@@ -75,18 +53,6 @@ TEST(SyncTable, RowsPastTheEndReadTheDefaultFragment)
     EXPECT_EQ(table.TryAt(SyncFragmentCount, found).IsSet(), 0);
     EXPECT_EQ(found, 0);
     EXPECT_EQ(table.At(0xFFFFFFFFu).IsSet(), 0);
-}
-
-TEST(SyncTable, UnsizedTableSendsEveryRowToTheDefault)
-{
-    SyncTable table;
-    WriteRow(table, 0, 3, 1, 2, 100);
-    WriteRow(table, 1, 4, 5, 6, 900);
-    // Every read now sees the last row written.
-    EXPECT_EQ(table.At(0).ParagraphIndex(), 4);
-    EXPECT_EQ(table.At(77).FirstChar(), 5);
-    EXPECT_EQ(table.At(0).Start().ToMilliseconds(), 900u);
-    EXPECT_EQ(table.At(0).IsSet(), 1);
 }
 
 } // namespace

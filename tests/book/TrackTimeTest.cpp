@@ -67,18 +67,6 @@ TEST(TrackTime, RoundTripBelowSixtyHours)
     }
 }
 
-TEST(TrackTime, ConstructorsAndCopy)
-{
-    TrackTime zero;
-    EXPECT_EQ(zero.ToMilliseconds(), 0u);
-    TrackTime a(1, 2, 3, 4);
-    TrackTime b(a);
-    EXPECT_EQ(b.Hours(), 1);
-    EXPECT_EQ(b.Minutes(), 2);
-    EXPECT_EQ(b.Seconds(), 3);
-    EXPECT_EQ(b.Milliseconds(), 4);
-}
-
 std::string Text(const TraceStream& s)
 {
     std::string out;

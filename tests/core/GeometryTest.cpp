@@ -35,26 +35,6 @@ TEST(Rect, NegativeSizeContainsNothing)
         EXPECT_FALSE(r.Contains(Point(x, 15)));
 }
 
-TEST(Rect, EdgeOperations)
-{
-    Rect r(10, 100, 50, 20);
-    r.ExtendUp(5);
-    EXPECT_EQ(r.y, 95);
-    EXPECT_EQ(r.height, 25);
-    EXPECT_EQ(r.Bottom(), 120);
-
-    r.GrowWidth(3);
-    EXPECT_EQ(r.Right(), 63);
-    r.SetOrigin(0, 0); // size kept, far edges move
-    EXPECT_EQ(r.BottomRight().x, 53);
-    EXPECT_EQ(r.BottomRight().y, 25);
-    r.SetCorner(Point(7, 9));
-    EXPECT_EQ(r.width, 7);
-    EXPECT_EQ(r.height, 9);
-    EXPECT_EQ(r.TopRight().x, 7);
-    EXPECT_EQ(r.BottomLeft().y, 9);
-}
-
 TEST(ColorRGB, LowBytesOfEachComponent)
 {
     EXPECT_EQ(ColorRGB().ToColorRef(), 0u);
@@ -104,25 +84,6 @@ TEST(TraceStream, OverlongLineStopsAtBufferEnd)
 }
 
 #ifdef _WIN32
-TEST(Rect, WindowsRectangleRoundTrip)
-{
-    const RECT in = {10, 20, 30, 45};
-    Rect r;
-    Rect::FromRECT(in, r);
-    EXPECT_EQ(r.width, 20);
-    EXPECT_EQ(r.height, 25);
-    RECT out;
-    Rect::ToRECT(r, out);
-    EXPECT_EQ(out.left, 10);
-    EXPECT_EQ(out.top, 20);
-    EXPECT_EQ(out.right, 30);
-    EXPECT_EQ(out.bottom, 45);
-    Rect::ShiftRECTUp(out, 15);
-    EXPECT_EQ(out.top, 5);
-    EXPECT_EQ(out.bottom, 30);
-    EXPECT_EQ(out.left, 10);
-}
-
 TEST(TraceStream, WriteRectOrder)
 {
     TraceStream s;

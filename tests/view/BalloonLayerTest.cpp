@@ -295,18 +295,4 @@ TEST_F(BalloonTest, AmpersandsAreTextNotMnemonicPrefixes)
     EXPECT_GT(b.textWidth, Measure(host, text.data(), n, nullptr, 0));
 }
 
-TEST(BalloonFontTest, SharedFontsExist)
-{
-    Balloon b;
-    EXPECT_NE(Balloon::BalloonFont(), nullptr);
-#ifndef UNICODE
-    ASSERT_NE(Balloon::CyrillicBalloonFont(), nullptr);
-    EXPECT_NE(Balloon::CyrillicBalloonFont(), Balloon::BalloonFont());
-    LOGFONTA info = {};
-    GetObjectA(Balloon::CyrillicBalloonFont(), sizeof(info), &info);
-    EXPECT_EQ(info.lfCharSet, RUSSIAN_CHARSET);
-    EXPECT_EQ(info.lfHeight, 18);
-#endif
-}
-
 } // namespace
