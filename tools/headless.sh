@@ -1,6 +1,23 @@
 # Shell functions for running Wine programs with no screen and no sound card.
 # Source it; it defines functions only.
 
+# Debian's Wine starts without a preloader, so nothing holds the page Wine
+# needs for its shared user data (0x7ffe0000) while the C library sets up its
+# heap. The kernel starts that heap at a random place up to 1 GB above the
+# loader, and about one Wine process start in 6,000 finds it lying over that
+# page and dies ("failed to map the shared user data"). Without address
+# randomisation the heap starts right after the loader, 48 MB below it.
+# Runs the calling script again that way (once; pass it "$@"): every process
+# it starts inherits the setting.
+rerun_without_random_layout() {
+    local personality
+    [ -f "$0" ] || return 0
+    personality=$(cat /proc/self/personality 2>/dev/null) || return 0
+    (( 0x$personality & 0x0040000 )) && return 0
+    setarch "$(uname -m)" -R true 2>/dev/null || return 0
+    exec setarch "$(uname -m)" -R bash "$0" "$@"
+}
+
 # Starts a private Xvfb screen of 1920x1080 (-displayfd picks a free display
 # number and reports it); sets xvfb_pid and exports DISPLAY.
 start_xvfb() {

@@ -3,6 +3,8 @@
 # native (sanitizers), win-wide and win-ansi (under Wine). Exits non-zero on
 # any failure.
 set -euo pipefail
+. "$(dirname "$0")/headless.sh"
+rerun_without_random_layout "$@"
 cd "$(dirname "$0")/.."
 
 "$(dirname "$0")/install-deps.sh"

@@ -13,6 +13,7 @@
 # process is gone, and the next setup restarts whatever is gone.
 set -euo pipefail
 . "$(dirname "$0")/headless.sh"
+rerun_without_random_layout "$@"
 
 cmd=${1:?setup or teardown}
 mkdir -p "${2:?build directory}/wine"

@@ -2,6 +2,8 @@
 # Test emulator: runs a Windows executable under Wine in the prefix that
 # wine-harness.sh prepared for the build tree the executable belongs to.
 set -euo pipefail
+. "$(dirname "$0")/headless.sh"
+rerun_without_random_layout "$@"
 
 exe=$1
 shift
