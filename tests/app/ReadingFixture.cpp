@@ -119,6 +119,7 @@ void ReadingTest::StopNarration()
     if (w.Playing())
         SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, 0, MAKELPARAM(3, 3));
     PumpUntil([&] { return w.player == nullptr || w.player->IsIdle(); }, 5000);
+    Pump();
 }
 
 POINT ReadingTest::DocumentPointOf(const TextRegion& region)

@@ -34,19 +34,28 @@ protected:
     static void WriteTrackOf(const TempFolder& target, int32_t fragment);
 
     static void Pump();
-    // Pumps messages until the condition holds or the time is up.
+    // Pumps messages until the condition holds or the time is up. The
+    // condition is tested after every message: each fragment report is one,
+    // and on a slow machine a fragment's start and end can wait in the queue
+    // together.
     template <typename Condition>
     static bool PumpUntil(Condition condition, DWORD milliseconds)
     {
         const DWORD start = GetTickCount();
-        while (GetTickCount() - start < milliseconds) {
-            Pump();
+        MSG message;
+        for (;;) {
             if (condition())
                 return true;
-            Sleep(10);
+            const bool timeUp = GetTickCount() - start >= milliseconds;
+            if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            } else if (timeUp) {
+                return false;
+            } else {
+                Sleep(10);
+            }
         }
-        Pump();
-        return condition();
     }
 
     static BookWindow& Window() { return *GetApplication()->window; }
