@@ -22,12 +22,11 @@
 namespace {
 
 bool painted = false;
-HDC keptDc = nullptr;
 
 LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CREATE)
-        keptDc = GetDC(hwnd);
+        GetDC(hwnd); // kept for the window's life, as the reader keeps its own
     if (message == WM_PAINT) {
         PAINTSTRUCT paint;
         BeginPaint(hwnd, &paint);

@@ -96,12 +96,19 @@ void ReadingTest::WriteTrackOf(const TempFolder& target, int32_t fragment)
     WriteSilentTrack(target.File(name), static_cast<uint32_t>(end) + 500);
 }
 
-void ReadingTest::Pump()
+bool ReadingTest::PumpOne()
 {
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+    return true;
+}
+
+void ReadingTest::Pump()
+{
+    while (PumpOne()) {
     }
 }
 

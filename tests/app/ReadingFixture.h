@@ -33,6 +33,8 @@ protected:
     // last fragment of it needs.
     static void WriteTrackOf(const TempFolder& target, int32_t fragment);
 
+    // Dispatches one waiting message; false when none waits.
+    static bool PumpOne();
     static void Pump();
     // Pumps messages until the condition holds or the time is up. The
     // condition is tested after every message: each fragment report is one,
@@ -42,19 +44,15 @@ protected:
     static bool PumpUntil(Condition condition, DWORD milliseconds)
     {
         const DWORD start = GetTickCount();
-        MSG message;
         for (;;) {
             if (condition())
                 return true;
             const bool timeUp = GetTickCount() - start >= milliseconds;
-            if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            } else if (timeUp) {
+            if (PumpOne())
+                continue;
+            if (timeUp)
                 return false;
-            } else {
-                Sleep(10);
-            }
+            Sleep(10);
         }
     }
 
