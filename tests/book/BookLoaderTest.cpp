@@ -92,7 +92,6 @@ TEST(BookLoader, CountLines)
     EXPECT_EQ(count, 2u);
     EXPECT_TRUE(BookLoader::CountLines(count, text.data(), static_cast<uint32_t>(text.size())));
     EXPECT_EQ(count, 4u);
-    EXPECT_EQ(BookLoader::LineBreakChar(), 10);
 }
 
 TEST(BookLoader, SplitWordsStoresNoSpanPastTheArray)
