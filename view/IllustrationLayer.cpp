@@ -4,18 +4,9 @@
 #include <new>
 
 #include "app/WindowBase.h"
+#include "view/BitmapFileCheck.h"
 
 namespace {
-
-uint32_t ReadU16(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8);
-}
-
-uint32_t ReadU32(const uint8_t* p)
-{
-    return ReadU16(p) | (ReadU16(p + 2) << 16);
-}
 
 class FileHandle {
 public:
@@ -49,34 +40,8 @@ std::unique_ptr<char[]> NarrowName(const Utf16Unit* name)
 }
 #endif
 
-// The start of a bitmap file that the check reads: the file header and the
-// fields of the info header up to the image size.
-constexpr size_t BitmapHeadBytes = 38;
-
-// Whether a bitmap file may go to the system loader, given its first
-// BitmapHeadBytes bytes and its size: false only for damage that would make
-// the loader crash. Every other file is the loader's to show or refuse.
-bool IsSafeBitmapFile(const uint8_t* head, uint64_t fileBytes)
-{
-    constexpr uint32_t CoreHeaderBytes = 12;
-    const uint32_t headerBytes = ReadU32(head + 14);
-    const uint32_t compression = ReadU32(head + 30);
-    // The core header has no compression field; every later header has it
-    // at the same place.
-    if (headerBytes <= CoreHeaderBytes || (compression != BI_RLE8 && compression != BI_RLE4))
-        return true;
-    // Run-length pixels are decoded straight from the loader's view of the
-    // file, as far as the header's image size reaches, with no look at the
-    // file's own size: pixels that lie past its end make the loader read
-    // outside the view and end the program.
-    const uint64_t pixelOffset = ReadU32(head + 10);
-    const uint64_t imageBytes = ReadU32(head + 34);
-    return pixelOffset + imageBytes <= fileBytes;
-}
-
 // Reads the file's headers and size and checks them before the system
-// loader sees the file. A file that cannot be opened goes on to the loader,
-// which fails on it as well.
+// loader sees the file. A file that cannot be opened or read shows nothing.
 bool FileIsSafeToLoad(const Utf16Unit* fileName)
 {
 #ifdef UNICODE
@@ -89,18 +54,15 @@ bool FileIsSafeToLoad(const Utf16Unit* fileName)
     FileHandle file(CreateFileA(narrow.get(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 #endif
-    if (file.Get() == INVALID_HANDLE_VALUE)
-        return true;
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.Get(), &size))
-        return true;
-    // A file shorter than the fields reads as if zeros followed, as the
-    // loader sees it.
-    uint8_t head[BitmapHeadBytes] = {};
+    if (file.Get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.Get(), &size))
+        return false;
+    // A file shorter than the fields reads as if zeros followed.
+    uint8_t head[BitmapCheckHeadBytes] = {};
     DWORD got = 0;
     if (!ReadFile(file.Get(), head, sizeof head, &got, nullptr))
-        return true;
-    return IsSafeBitmapFile(head, static_cast<uint64_t>(size.QuadPart));
+        return false;
+    return BitmapLiesInsideFile(head, static_cast<uint64_t>(size.QuadPart));
 }
 
 } // namespace

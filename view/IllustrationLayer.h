@@ -38,7 +38,8 @@ public:
     uint8_t SetIllustrationCount(int32_t n);
     // Loads fileName (a bare name, looked up in the current directory) into
     // entry index; returns the bitmap, null when the file is missing, is no
-    // bitmap the loader takes, or is damaged so that loading it would crash.
+    // bitmap the loader takes, or its headers describe colours or pixels
+    // that lie outside the file (the system loader would read past its end).
     HBITMAP PlaceIllustration(uint32_t index, const Utf16Unit* fileName, int32_t top, int32_t left);
     // The same with the bitmap already made by LoadIllustration; the entry
     // takes it over.

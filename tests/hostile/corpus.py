@@ -191,6 +191,26 @@ def _bitmap_header(width, height, bits=24, size_image=0, offset=54, file_size=No
     return header + info
 
 
+def _palette_bitmap(bits, width, height, header=40, offset=None, colours=(0x808080, 0xFF0000)):
+    """A small palette picture whose headers may claim more than it holds.
+
+    header 12 is the core header (3-byte colours); offset None places the
+    pixels after the colour table; the file always holds one picture of
+    24 x 6 pixels, whatever the sides say."""
+    row = ((24 * bits + 31) // 32) * 4
+    if header == 12:
+        info = struct.pack("<IHHHH", 12, width, height, 1, bits)
+        table = b"".join(struct.pack("<I", c)[:3] for c in colours) * ((1 << bits) // len(colours))
+    else:
+        info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, row * 6, 2835, 2835, len(colours), 0)
+        info += bytes(header - 40)
+        table = b"".join(struct.pack("<I", c) for c in colours)
+    start = 14 + len(info) + len(table)
+    pixels = bytes([0x55]) * (row * 6)
+    return struct.pack("<2sIHHI", b"BM", start + len(pixels), 0, 0, start if offset is None else offset) + info + \
+        table + pixels
+
+
 def _picture_damages(slice_dir):
     def all_pictures(make):
         def damage(d):
@@ -214,6 +234,15 @@ def _picture_damages(slice_dir):
         Case("picture-zero-width", all_pictures(lambda b: _bitmap_header(0, 100) + b[54:])),
         Case("picture-bad-bit-count", all_pictures(lambda b: _bitmap_header(400, 300, bits=7) + b[54:])),
         Case("picture-directory", lambda d: [(_remove(d, n), os.mkdir(os.path.join(d, n))) for n in PICTURES]),
+        # Palette pictures whose pixels, as the headers describe them, lie
+        # past the end of the file.
+        Case("picture-1bit-8000x8000", all_pictures(lambda b: _palette_bitmap(1, 8000, 8000))),
+        Case("picture-8bit-8000x8000", all_pictures(lambda b: _palette_bitmap(8, 8000, 8000))),
+        Case("picture-1bit-v4-offset-past-end",
+             all_pictures(lambda b: _palette_bitmap(1, 24, 6, header=108, offset=0x7FFFFFF0))),
+        Case("picture-4bit-core-offset-past-end",
+             all_pictures(lambda b: _palette_bitmap(4, 24, 6, header=12, offset=0x7FFFFFF0))),
+        Case("picture-8bit-core-8000x8000", all_pictures(lambda b: _palette_bitmap(8, 8000, 8000, header=12))),
     ]
 
 

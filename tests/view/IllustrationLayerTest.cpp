@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "LayerHost.h"
+#include "tools/picturesweep/BitmapGrid.h"
 #include "view/IllustrationLayer.h"
 
 namespace {
@@ -140,6 +141,14 @@ TEST_F(PictureFolder, WellFormedPicturesShowAndOnlyCrashingDamageIsRefused)
         {L"words.bmp", std::vector<uint8_t>(text.begin(), text.end()), false, 0},
         {L"rle-after-end.bmp", rleAfterEnd, false, 0},
         {L"rle-runs-on.bmp", rleRunsOn, false, 0},
+        // Damage that ended the program in the system loader: pixels, as
+        // the headers describe them, past the end of the file.
+        {L"d01-sides.bmp", GridBitmapBytes("d01-h108-plain-sides-past-end"), false, 0},
+        {L"d08-sides.bmp", GridBitmapBytes("d08-h040-plain-sides-past-end"), false, 0},
+        {L"d01-offset.bmp", GridBitmapBytes("d01-h124-plain-offset-far"), false, 0},
+        {L"core-offset.bmp", GridBitmapBytes("d32-h012-plain-offset-past-page"), false, 0},
+        {L"rle4-offset.bmp", GridBitmapBytes("d04-h040-rle4-offset-far"), false, 0},
+        {L"core-palette.bmp", GridBitmapBytes("d08-h012-plain-palette-past-end"), false, 0},
     };
     LayerHost host(200, 200);
     for (const auto& c : cases) {
@@ -156,6 +165,15 @@ TEST_F(PictureFolder, WellFormedPicturesShowAndOnlyCrashingDamageIsRefused)
     }
     IllustrationLayer layer(&host);
     EXPECT_EQ(layer.PlaceIllustration(0, u"missing.bmp", 0, 0), nullptr);
+    // Every depth, header and compression, well-formed.
+    for (const GridBitmap& b : MakeBitmapGrid()) {
+        if (b.name.find("-intact") == std::string::npos)
+            continue;
+        Write(L"grid.bmp", b.bytes);
+        BITMAP info = {};
+        EXPECT_NE(GetObjectW(layer.PlaceIllustration(0, u"grid.bmp", 0, 0), sizeof info, &info), 0) << b.name;
+        EXPECT_EQ(info.bmWidth * info.bmHeight, 24 * 6) << b.name;
+    }
 }
 
 TEST_F(PictureFolder, PicturesAreDrawnAtTheirPlaceMinusTheShiftWithinTheBand)

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Small bitmap files of every bit depth, header version and compression,
+// each written well-formed and with one kind of damage to its headers or
+// its length: for the picture check's tests and for sweeping the system
+// loader under Wine.
+struct GridBitmap {
+    std::string name;           // e.g. "d08-h040-rle8-offset-past-end"
+    std::vector<uint8_t> bytes;
+    // The headers describe a header, colour table or pixel data that does
+    // not lie inside the file, or run-length pixels stored top-down.
+    bool damaged;
+};
+
+std::vector<GridBitmap> MakeBitmapGrid();
+
+// The bytes of the grid's picture of that name; empty when there is none.
+std::vector<uint8_t> GridBitmapBytes(const std::string& name);
