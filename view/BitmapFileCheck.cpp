@@ -67,10 +67,12 @@ bool BitmapLiesInsideFile(const uint8_t* head, uint64_t fileBytes)
     if (FileHeaderBytes + infoBytes >= fileBytes)
         return false;
 
-    // A pixel offset of 0 means the pixels follow the colour table.
+    // A pixel offset of 0 means the pixels follow the colour table. The
+    // loader counts the offset from the end of the file header, unsigned: an
+    // offset inside the file header sends it 4 GB on.
     const uint64_t pixelOffset = ReadU32(head + 10);
     const uint64_t pixelStart = pixelOffset != 0 ? pixelOffset : FileHeaderBytes + infoBytes;
-    if (pixelStart > fileBytes)
+    if (pixelStart < FileHeaderBytes || pixelStart > fileBytes)
         return false;
     const uint64_t room = fileBytes - pixelStart;
     if (compression == RunLength8 || compression == RunLength4) {

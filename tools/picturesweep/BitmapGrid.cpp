@@ -148,9 +148,10 @@ std::vector<GridBitmap> MakeBitmapGrid()
 
                 add("intact", good, false);
                 std::vector<uint8_t> b;
-                // Pixels that start just past the end, a page past it, or
-                // far away.
-                for (const auto& offset : {std::make_pair("offset-past-end", size + 1),
+                // Pixels that start inside the file header, just past the
+                // end, a page past it, or far away.
+                for (const auto& offset : {std::make_pair("offset-in-file-header", 1u),
+                                           std::make_pair("offset-past-end", size + 1),
                                            std::make_pair("offset-past-page", size + 4096),
                                            std::make_pair("offset-far", 0x7FFFFFF0u)}) {
                     b = good;
