@@ -149,6 +149,7 @@ TEST_F(PictureFolder, WellFormedPicturesShowAndOnlyCrashingDamageIsRefused)
         {L"core-offset.bmp", GridBitmapBytes("d32-h012-plain-offset-past-page"), false, 0},
         {L"rle4-offset.bmp", GridBitmapBytes("d04-h040-rle4-offset-far"), false, 0},
         {L"core-palette.bmp", GridBitmapBytes("d08-h012-plain-palette-past-end"), false, 0},
+        {L"rle8-offset-in-header.bmp", GridBitmapBytes("d08-h040-rle8-offset-in-file-header"), false, 0},
     };
     LayerHost host(200, 200);
     for (const auto& c : cases) {
