@@ -12,18 +12,6 @@
 
 namespace {
 
-void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v)
-{
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
-{
-    Put16(b, at, v & 0xFFFF);
-    Put16(b, at + 2, v >> 16);
-}
-
 // A 24-bit bitmap file of one colour.
 std::vector<uint8_t> SolidBitmap(int32_t width, int32_t height, COLORREF color)
 {

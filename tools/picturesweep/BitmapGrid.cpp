@@ -17,18 +17,6 @@ struct Layout {
     uint32_t compression;
 };
 
-void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v)
-{
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
-{
-    Put16(b, at, v & 0xFFFF);
-    Put16(b, at + 2, v >> 16);
-}
-
 void Append32(std::vector<uint8_t>& b, uint32_t v)
 {
     b.resize(b.size() + 4);
@@ -126,6 +114,18 @@ const char* CompressionName(uint32_t c)
 }
 
 } // namespace
+
+void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v)
+{
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
+{
+    Put16(b, at, v & 0xFFFF);
+    Put16(b, at + 2, v >> 16);
+}
 
 std::vector<GridBitmap> MakeBitmapGrid()
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +18,10 @@ struct GridBitmap {
 };
 
 std::vector<GridBitmap> MakeBitmapGrid();
+
+// Little-endian 16- and 32-bit fields, as bitmap headers store them.
+void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v);
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v);
 
 // The bytes of the grid's picture of that name; empty when there is none.
 std::vector<uint8_t> GridBitmapBytes(const std::string& name);
