@@ -20,8 +20,10 @@ public:
     // asked for, which can exceed the distance actually moved.
     virtual void ScrolledUp(int pixels) = 0;
     virtual void ScrolledDown(int pixels) = 0;
-    // dc is the window's kept device context, never a paint context, so
-    // nothing is clipped to the update region.
+    // dc is the window's kept device context, never a paint context. A paint
+    // clips it to the bounding rectangle of the update region, widened to
+    // take in the rows owed to that paint; outside, the window keeps what it
+    // shows.
     virtual void Draw(HDC dc) = 0;
 
     WindowBase* Owner() const { return owner; }

@@ -40,7 +40,8 @@ public:
     void UpdateDocumentHeight();
 
     // Gives cells a..b the colour and invalidates the part of the range that
-    // lies on its last line (painting is unclipped, so that redraws all).
+    // lies on its last line; the rows of the range are owed to the next
+    // paint, so that it redraws the lines before the last as well.
     void Recolor(const ColorRGB& color, uint32_t a, uint32_t b);
 
     void ComputeVisible(uint32_t start);

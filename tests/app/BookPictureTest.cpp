@@ -1,9 +1,10 @@
 // The demo edition pinned down to the last pixel: every laid-out cell of the
 // whole book, and the window at the top, at chapter 5 and with a fragment
 // turned green, compared with what the code gave when the values were
-// recorded (a 1920x1080 screen, Wine's own fonts). Each capture is also
-// saved as a BMP next to the test, for `compare -metric AE` against another
-// build's captures.
+// recorded (a 1920x1080 screen, Wine's own fonts); after each sequence of
+// changes a paint of the invalid area equals a fresh paint of the window.
+// Each capture is also saved as a BMP next to the test, for
+// `compare -metric AE` against another build's captures.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -105,7 +106,7 @@ TEST_F(BookPictureTest, TopChapterFiveAndSpokenFragmentLookAsBefore)
     // The chapter's first fragment over two lines: only its last line is
     // invalidated, yet both turn green.
     const SyncTable& table = GetBookDocument().Fragments();
-    uint32_t a = 0, b = 0;
+    uint32_t a = 0, b = 0, next = 0;
     for (uint32_t i = 0; i < table.count && b == 0; i++) {
         const SyncFragment& row = table.At(i);
         const uint32_t base = w.ParagraphFirstCell(static_cast<uint32_t>(row.paragraph));
@@ -115,6 +116,7 @@ TEST_F(BookPictureTest, TopChapterFiveAndSpokenFragmentLookAsBefore)
             w.textLayer.CellAt(first).Top() < w.textLayer.CellAt(last).Top()) {
             a = first;
             b = last;
+            next = i + 1;
         }
     }
     ASSERT_GT(b, a);
@@ -124,11 +126,47 @@ TEST_F(BookPictureTest, TopChapterFiveAndSpokenFragmentLookAsBefore)
     // A partial paint must leave what a fresh paint of the erased window does.
     w.Invalidate();
     const uint64_t spoken = Shoot(w.Hwnd(), "picture-spoken.bmp");
-    w.textLayer.Recolor(TextColor, a, b);
-    w.Invalidate();
-    Pump();
     EXPECT_EQ(spoken, SpokenDigest) << std::hex << spoken;
     EXPECT_EQ(partial, spoken) << std::hex << partial;
+
+    // The next fragment, lower, turns green before the window paints: the
+    // rows owed to that paint still reach up to the first line of this one.
+    const SyncFragment& after = table.At(next);
+    const uint32_t c =
+        w.ParagraphFirstCell(static_cast<uint32_t>(after.paragraph)) + static_cast<uint32_t>(after.firstChar);
+    const uint32_t d = c + static_cast<uint32_t>(after.lastChar - after.firstChar);
+    ASSERT_GT(w.textLayer.CellAt(c).Top(), w.textLayer.CellAt(a).Top());
+    w.textLayer.Recolor(TextColor, a, b);
+    w.textLayer.Recolor(SpokenColor, c, d);
+    const uint64_t twoPartial = Shoot(w.Hwnd(), "picture-two-partial.bmp");
+    w.Invalidate();
+    EXPECT_EQ(twoPartial, Shoot(w.Hwnd(), "picture-two.bmp")) << std::hex << twoPartial;
+
+    // A page down, a click on a piece the first translation leaves empty (an
+    // outline, no balloon, nothing invalidated), then the fragment ends.
+    w.PageDown();
+    const TextRegionArray& regions = w.TranslationRegions();
+    uint32_t r = 0;
+    for (; r < regions.count; r++) {
+        const TextRegion& region = regions.At(r);
+        const Paragraph& paragraph = GetBookDocument().Paragraphs().At(static_cast<uint32_t>(region.Line()));
+        const bool empty = paragraph.PieceAt(0, static_cast<uint32_t>(region.Index())).text.count == 0;
+        if (empty && region.At(0).Top() >= w.Shift())
+            break;
+    }
+    ASSERT_LT(r, regions.count);
+    const Rect piece = regions.At(r).At(0);
+    ASSERT_LT(piece.Bottom() - w.Shift(), w.ClientRect().Height());
+    Shoot(w.Hwnd(), "picture-page-down.bmp");
+    SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON,
+                 MAKELPARAM(piece.Left() + piece.Width() / 2, piece.Top() + piece.Height() / 2 - w.Shift()));
+    w.textLayer.Recolor(TextColor, c, d);
+    const uint64_t outlinePartial = Shoot(w.Hwnd(), "picture-outline-partial.bmp");
+    w.Invalidate();
+    EXPECT_EQ(outlinePartial, Shoot(w.Hwnd(), "picture-outline.bmp")) << std::hex << outlinePartial;
+    w.highlightLayer.ClearSegments();
+    w.Invalidate();
+    Pump();
 }
 
 } // namespace

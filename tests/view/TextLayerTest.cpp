@@ -45,6 +45,7 @@ TEST_F(GridLayer, VisibleCellsAreWholeLinesBelowTheShift)
         int32_t shift;
         uint32_t first;
         uint32_t last;
+        int32_t height = 100;
     } cases[] = {
         {0, 0, 26},   // lines at 10, 43, 76; the one at 109 would end at 131
         {10, 0, 26},  // a line whose top is the shift is drawn
@@ -52,13 +53,17 @@ TEST_F(GridLayer, VisibleCellsAreWholeLinesBelowTheShift)
         {43, 9, 35},  // the window reaches 143; the line at 142 would end at 164
         {109, 27, 44},
         {142, 36, 44},
-        {143, 45, 44}, // past every line
+        {143, 45, 44},   // past every line
+        {10, 0, 26, 88}, // the line at 76 ends at 98, the window's bottom: drawn
+        {10, 0, 17, 87}, // the same line ends a pixel below the window: not drawn
     };
     for (const auto& c : cases) {
+        SetWindowPos(host.Hwnd(), nullptr, 0, 0, 400, c.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        host.RefreshClientRect();
         host.SetShift(c.shift);
         layer.ComputeVisible(0);
-        EXPECT_EQ(layer.FirstVisible(), c.first) << c.shift;
-        EXPECT_EQ(layer.LastVisible(), c.last) << c.shift;
+        EXPECT_EQ(layer.FirstVisible(), c.first) << c.shift << " " << c.height;
+        EXPECT_EQ(layer.LastVisible(), c.last) << c.shift << " " << c.height;
     }
 }
 

@@ -64,9 +64,10 @@ TEST_F(RegionGrid, RectanglesFollowTheLinesTheRangeCovers)
          Unit(0, 2, 4),
          Unit(1, 2, 3),
          {Rect(300, 50, 600, 22), Rect(300, 72, 0, 11), Rect(60, 83, 240, 22)}},
-        // The worked example: a range from x 500 on the first line to a right
-        // edge at x 300 on the third.
-        {"three lines",
+        // From x 500 on the first line to a right edge at x 300 on the third:
+        // the first part reaches down to the second line, the whole second
+        // line is the block between, the last part reaches up to its bottom.
+        {"three lines, x 500 to x 300",
          Unit(0, 4, 4),
          Unit(2, 2, 3),
          {Rect(500, 50, 400, 33), Rect(60, 83, 840, 22), Rect(60, 105, 240, 33)}},
