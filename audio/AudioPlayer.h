@@ -53,11 +53,13 @@ struct PlaybackCounters {
 // supplies the segments and hears when each one finishes and the next starts.
 //
 // Threads: StartPlaybackThread and RequestStop run on the user-interface
-// thread and never take playbackLock. The playback thread reads, prepares and
-// writes buffers. The device's callback only queues the finished buffer; a
-// completion thread of the player then releases it, reports and wakes the
-// playback thread, all under playbackLock, buffer by buffer in the order the
-// device returned them.
+// thread. RequestStop takes no lock; StartPlaybackThread takes playbackLock,
+// which the other threads hold only briefly, just to wake a playback thread
+// that sleeps under it, and never waits for that thread to end. The playback
+// thread reads, prepares and writes buffers. The device's callback only
+// queues the finished buffer; a completion thread of the player then releases
+// it, reports and wakes the playback thread, all under playbackLock, buffer by
+// buffer in the order the device returned them.
 class AudioPlayer {
 public:
     AudioPlayer();
