@@ -121,6 +121,7 @@ public:
     enum class HookPoint {
         BeforeTakingStart, // a new playback thread, before it learns which start it plays
         BeforeSleep,       // the playback thread, playbackLock held, its wait's test just made
+        BeforeSlotTest,    // the playback thread, its stop just tested, before it looks at the slot for its next chunk
         BeforeCompletion,  // the completion thread, before it handles a finished buffer
         InDeviceCallback,  // the device's thread, as it reports a finished buffer
     };
