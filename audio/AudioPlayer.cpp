@@ -540,6 +540,8 @@ void AudioPlayer::StreamSegment(uint32_t generation)
     bool first = true;
     // A chunk read ahead may have been the whole segment.
     while (!ShouldStop(generation) && (!IsSegmentRead() || readAhead != 0)) {
+        if (testHook != nullptr)
+            testHook(*this, HookPoint::BeforeSlotTest);
         {
             LockGuard guard(playbackLock);
             if (IsCurrentSlotBusy()) {

@@ -53,11 +53,13 @@ struct PlaybackCounters {
 // supplies the segments and hears when each one finishes and the next starts.
 //
 // Threads: StartPlaybackThread and RequestStop run on the user-interface
-// thread and never take playbackLock. The playback thread reads, prepares and
-// writes buffers. The device's callback only queues the finished buffer; a
-// completion thread of the player then releases it, reports and wakes the
-// playback thread, all under playbackLock, buffer by buffer in the order the
-// device returned them.
+// thread. RequestStop takes no lock; StartPlaybackThread takes playbackLock,
+// which the other threads hold only briefly, just to wake a playback thread
+// that sleeps under it, and never waits for that thread to end. The playback
+// thread reads, prepares and writes buffers. The device's callback only
+// queues the finished buffer; a completion thread of the player then releases
+// it, reports and wakes the playback thread, all under playbackLock, buffer by
+// buffer in the order the device returned them.
 class AudioPlayer {
 public:
     AudioPlayer();
@@ -119,6 +121,7 @@ public:
     enum class HookPoint {
         BeforeTakingStart, // a new playback thread, before it learns which start it plays
         BeforeSleep,       // the playback thread, playbackLock held, its wait's test just made
+        BeforeSlotTest,    // the playback thread, its stop just tested, before it looks at the slot for its next chunk
         BeforeCompletion,  // the completion thread, before it handles a finished buffer
         InDeviceCallback,  // the device's thread, as it reports a finished buffer
     };

@@ -11,8 +11,11 @@
 // fragment of a start, a fragment whose first buffer is queued after the one
 // before it has already ended, a fragment that ends with nothing of it still
 // queued (a stop, a failed read), and one announced at a track change whose
-// narration stops during the drain. ShowPurchaseDialog runs a modal dialog on
-// the playback thread. None of them may wait for the user-interface thread.
+// narration stops during the drain. None of these may wait for the
+// user-interface thread. ShowPurchaseDialog runs a modal dialog on the
+// playback thread, and the dialog's modal loop sends messages to its owner
+// window, which wait for the user-interface thread; so it is called with no
+// lock held that the user-interface thread may take.
 class PlaybackOwner {
 public:
     virtual ~PlaybackOwner() {}

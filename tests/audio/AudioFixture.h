@@ -150,6 +150,7 @@ struct OwnerEvent {
     char kind; // 'H' highlight, 'U' unhighlight, 'P' purchase dialog
     int32_t id;
     DWORD thread;
+    uint32_t start; // the player's ReportingStart, when the player is known
 };
 
 // Size of the address range reserved for the calling thread's stack: the
@@ -170,7 +171,7 @@ inline uintptr_t StackReserveHere()
 }
 
 // Stands in for the book window: serves rows of its own table and records
-// every report with the thread it came from.
+// every report with the thread it came from and the start it belongs to.
 class RecordingOwner : public PlaybackOwner {
 public:
     RecordingOwner() : dialogGate(nullptr), dialogShown(CreateEventA(nullptr, TRUE, FALSE, nullptr)), stackReserve(0)
@@ -236,6 +237,14 @@ public:
             s += std::string(1, e.kind) + (e.kind == 'P' ? "" : std::to_string(e.id)) + " ";
         return s;
     }
+    // The start of each report, in order: "1 1 2 2 ".
+    std::string Starts()
+    {
+        std::string s;
+        for (const OwnerEvent& e : Events())
+            s += std::to_string(e.start) + " ";
+        return s;
+    }
     void Clear()
     {
         std::lock_guard<std::mutex> g(mutex);
@@ -243,6 +252,7 @@ public:
     }
 
     SyncTable table;
+    const AudioPlayer* player = nullptr;
     HANDLE dialogGate;
     HANDLE dialogShown;
     uintptr_t stackReserve;
@@ -257,7 +267,7 @@ private:
     void Record(char kind, int32_t id)
     {
         std::lock_guard<std::mutex> g(mutex);
-        events.push_back(OwnerEvent{kind, id, GetCurrentThreadId()});
+        events.push_back(OwnerEvent{kind, id, GetCurrentThreadId(), player != nullptr ? player->ReportingStart() : 0});
     }
 
     std::vector<Row> rows;

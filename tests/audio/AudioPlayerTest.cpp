@@ -79,6 +79,8 @@ TEST_F(PlayerTest, NonsenseTracksAreSkippedOrPlayedAsFarAsTheyAreValid)
     const BadTrack cases[] = {
         {"byte rate below 1000", Layout([](WavLayout& w) { w.samplesPerSec = 400; w.bitsPerSample = 8; }), "P "},
         {"byte rate below 1000 with a frame", Layout([](WavLayout& w) { w.avgBytesOverride = 999; }), "P "},
+        {"byte rate of exactly 1000", Layout([](WavLayout& w) { w.samplesPerSec = 1000; w.bitsPerSample = 8; }),
+         "H0 U0 "},
         {"byte rate a little off the frame", Layout([](WavLayout& w) { w.avgBytesOverride = 44000; }), "H0 U0 "},
         {"24-bit stereo", Layout([](WavLayout& w) { w.channels = 2; w.bitsPerSample = 24; }), "H0 U0 "},
         {"IEEE float", Layout([](WavLayout& w) { w.formatTag = 3; w.bitsPerSample = 32; }), "H0 U0 "},

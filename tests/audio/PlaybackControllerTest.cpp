@@ -160,6 +160,7 @@ TEST_F(ControllerTest, EveryStartOpensItsTrackAfresh)
 {
     AddStandardRows();
     PlaybackController player(&owner);
+    owner.player = &player;
     for (int k = 0; k < 3; ++k) {
         player.PlayFrom(6);
         ASSERT_TRUE(WaitIdle(player));
@@ -167,6 +168,7 @@ TEST_F(ControllerTest, EveryStartOpensItsTrackAfresh)
     EXPECT_EQ(player.counters.devicesOpened, 3);
     EXPECT_EQ(player.counters.devicesOpen, 0);
     EXPECT_EQ(owner.Trace(), "H6 U6 H6 U6 H6 U6 ");
+    EXPECT_EQ(owner.Starts(), "1 1 2 2 3 3 ");
 }
 
 TEST_F(ControllerTest, MissingFirstTrackOpensTheDialogOnceAndEnds)
@@ -249,6 +251,7 @@ TEST_F(ControllerTest, StartDuringPurchaseDialogWaitsWithoutBlockingTheCaller)
     owner.BuildTable();
     owner.dialogGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     PlaybackController player(&owner);
+    owner.player = &player;
     player.PlayFrom(0);
     ASSERT_EQ(WaitForSingleObject(owner.dialogShown, 20000), WAIT_OBJECT_0);
 
@@ -261,6 +264,7 @@ TEST_F(ControllerTest, StartDuringPurchaseDialogWaitsWithoutBlockingTheCaller)
     SetEvent(owner.dialogGate);
     ASSERT_TRUE(WaitIdle(player));
     EXPECT_EQ(owner.Trace(), "P H1 U1 ");
+    EXPECT_EQ(owner.Starts(), "1 2 2 ");
     EXPECT_EQ(player.counters.threadsCreated, 2);
     EXPECT_EQ(player.counters.peakThreadsRunning, 1);
 }
@@ -269,6 +273,7 @@ TEST_F(ControllerTest, StartStopAndStartBeforeTheFirstThreadRunsPlayOnce)
 {
     AddStandardRows();
     PlaybackController player(&owner);
+    owner.player = &player;
     HookGate::Arm(player, AudioPlayer::HookPoint::BeforeTakingStart, 20000, false);
     player.PlayFrom(0);
     player.RequestStop();
@@ -276,6 +281,7 @@ TEST_F(ControllerTest, StartStopAndStartBeforeTheFirstThreadRunsPlayOnce)
     SetEvent(HookGate::open);
     ASSERT_TRUE(WaitIdle(player));
     EXPECT_EQ(owner.Trace(), "H6 U6 ");
+    EXPECT_EQ(owner.Starts(), "2 2 ");
     EXPECT_EQ(player.counters.threadsCreated, 1);
 }
 
@@ -286,6 +292,7 @@ TEST_F(ControllerTest, StartWakesAThreadAboutToSleep)
 {
     AddStandardRows();
     PlaybackController player(&owner);
+    owner.player = &player;
     HookGate::Arm(player, AudioPlayer::HookPoint::BeforeSleep, 1000, true);
     player.PlayFrom(0);
     ASSERT_EQ(WaitForSingleObject(HookGate::reached, 20000), WAIT_OBJECT_0);
@@ -297,17 +304,47 @@ TEST_F(ControllerTest, StartWakesAThreadAboutToSleep)
     SetEvent(HookGate::completions);
     ASSERT_TRUE(WaitIdle(player));
     EXPECT_EQ(owner.Trace(), "H0 U0 H1 U1 H6 U6 ");
+    EXPECT_EQ(owner.Starts(), "1 1 1 1 2 2 ");
 }
 
 // The completion thread is held through the shutdown: the device closes all
-// the same, and the shutdown ends once that thread lets go.
+// the same, and the shutdown ends once that thread lets go. Before that, a
+// shutdown that cannot wait for the held playback thread returns the buffers
+// while the completion thread holds the report of the first one, and the
+// playback thread, which had tested the stop but not yet its slot, writes one
+// more chunk into that slot: the late report must leave it to the device.
 TEST_F(ControllerTest, ShutDownClosesTheDeviceWhileCompletionsAreHeld)
 {
-    AddStandardRows();
+    owner.AddRow("ta.wav", 0, 3000);
+    owner.BuildTable();
     PlaybackController player(&owner);
-    HookGate::Arm(player, AudioPlayer::HookPoint::BeforeTakingStart, 0, true);
+    static std::atomic<int> reports;
+    reports = 0;
+    HookGate::Arm(player, AudioPlayer::HookPoint::BeforeSlotTest, 20000, true);
+    // The playback thread is held once all four slots are out, the completion
+    // thread before each report and again after the first one was let go.
+    player.testHook = [](AudioPlayer& p, AudioPlayer::HookPoint at) {
+        if (at == AudioPlayer::HookPoint::BeforeCompletion && ++reports == 2)
+            ResetEvent(HookGate::completions);
+        if (at != AudioPlayer::HookPoint::BeforeSlotTest || p.slots[p.currentSlot].busy != 0)
+            HookGate::Hold(p, at);
+    };
     player.PlayFrom(0);
-    ASSERT_TRUE(WaitForEvents(1));
+    ASSERT_EQ(WaitForSingleObject(HookGate::reached, 20000), WAIT_OBJECT_0);
+    const BufferSlot& slot = player.slots[player.currentSlot];
+    for (DWORD start = GetTickCount(); reports == 0 && GetTickCount() - start < 20000;)
+        Sleep(1);
+    EXPECT_FALSE(player.ShutDown(100));
+    ASSERT_EQ(slot.busy, 0);
+    waveOutPause(slot.device); // the next chunk stays queued
+    SetEvent(HookGate::open);
+    ASSERT_EQ(WaitForSingleObject(player.threadHandle.Get(), 20000), WAIT_OBJECT_0);
+    ASSERT_EQ(slot.busy, 1);
+    SetEvent(HookGate::completions);
+    for (DWORD start = GetTickCount(); reports < 2 && GetTickCount() - start < 20000;)
+        Sleep(1);
+    EXPECT_EQ(slot.busy, 1);
+    EXPECT_EQ(slot.header.dwFlags & (WHDR_PREPARED | WHDR_INQUEUE), static_cast<DWORD>(WHDR_PREPARED | WHDR_INQUEUE));
     bool closedWhileHeld = false;
     std::thread watcher([&] {
         for (DWORD start = GetTickCount(); player.counters.devicesOpen != 0 && GetTickCount() - start < 10000;)
@@ -325,14 +362,16 @@ TEST_F(ControllerTest, StartWhileStoppedNarrationDrains)
 {
     AddStandardRows();
     PlaybackController player(&owner);
+    owner.player = &player;
     player.PlayFrom(3);
     ASSERT_TRUE(WaitForEvents(1));
     player.RequestStop();
     player.PlayFrom(6);
     ASSERT_TRUE(WaitIdle(player));
-    // The old narration's buffers come back and report before the new start
-    // reports anything.
+    // The old narration's buffers come back and report, as its own, before
+    // the new start reports anything.
     EXPECT_EQ(owner.Trace(), "H3 U3 H6 U6 ");
+    EXPECT_EQ(owner.Starts(), "1 1 2 2 ");
     EXPECT_EQ(player.counters.peakThreadsRunning, 1);
     EXPECT_EQ(player.counters.peakDevicesOpen, 1);
     EXPECT_EQ(player.counters.devicesOpen, 0);
@@ -342,6 +381,7 @@ TEST_F(ControllerTest, RapidStartsAndStopsLeaveNothingBehind)
 {
     AddStandardRows();
     PlaybackController player(&owner);
+    owner.player = &player;
     std::mt19937 random(20240611);
     // Warm up once, so that the completion thread and the device driver's own
     // threads exist before handles are counted.
@@ -366,16 +406,22 @@ TEST_F(ControllerTest, RapidStartsAndStopsLeaveNothingBehind)
     EXPECT_LE(player.counters.peakDevicesOpen, 1);
     EXPECT_EQ(player.counters.peakThreadsRunning, 1);
 
-    // Every highlighted fragment ended before the next one started.
+    // Every highlighted fragment ended before the next one started, and in
+    // the start that highlighted it; no report belongs to an older start
+    // than the one before it.
     std::vector<OwnerEvent> events = owner.Events();
     int32_t lit = -1;
+    uint32_t litStart = 0;
     for (size_t k = 0; k < events.size(); ++k) {
         const OwnerEvent& e = events[k];
+        ASSERT_GE(e.start, k == 0 ? 1u : events[k - 1].start) << "event " << k << " of " << owner.Starts();
         if (e.kind == 'H') {
             ASSERT_EQ(lit, -1) << "event " << k << " of " << owner.Trace();
             lit = e.id;
+            litStart = e.start;
         } else if (e.kind == 'U') {
             ASSERT_EQ(lit, e.id) << "event " << k << " of " << owner.Trace();
+            ASSERT_EQ(litStart, e.start) << "event " << k << " of " << owner.Starts();
             lit = -1;
         }
     }

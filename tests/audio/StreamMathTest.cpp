@@ -68,8 +68,9 @@ TEST(StreamMath, Chunking)
     };
     for (const auto& c : cases)
         EXPECT_EQ(Chunks(c.bytes), c.sizes) << c.bytes;
-    // 24-bit stereo: whole frames of 6 bytes.
+    // 24-bit stereo and mono: whole frames of 6 and of 3 bytes.
     EXPECT_EQ(Chunks(30006, 6), (std::vector<uint32_t>{9996, 9996, 10014}));
+    EXPECT_EQ(Chunks(30003, 3), (std::vector<uint32_t>{9999, 9999, 10005}));
 }
 
 TEST(StreamMath, TrackDurationTruncatesTheRatePerMillisecond)
