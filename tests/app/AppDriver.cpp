@@ -303,10 +303,19 @@ ClientCapture::ClientCapture(HWND hwnd) : width(0), height(0)
     height = client.bottom;
     if (width <= 0 || height <= 0)
         return;
-    POINT origin = {0, 0};
-    ClientToScreen(hwnd, &origin);
     pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-    HDC screen = GetDC(nullptr);
+    // Wine paints a window into a surface of its own and hands it to the X
+    // server some time later, even after GdiFlush: the screen can lag behind
+    // the window by a few hundred milliseconds on a busy machine. A window of
+    // this process is read through a device context of its own, which reads
+    // that surface; another program's window can only be read off the screen.
+    DWORD process = 0;
+    GetWindowThreadProcessId(hwnd, &process);
+    const bool own = process == GetCurrentProcessId();
+    POINT origin = {0, 0};
+    if (!own)
+        ClientToScreen(hwnd, &origin);
+    HDC screen = own ? GetDCEx(hwnd, nullptr, DCX_CACHE) : GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
@@ -322,7 +331,7 @@ ClientCapture::ClientCapture(HWND hwnd) : width(0), height(0)
     GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(own ? hwnd : nullptr, screen);
 }
 
 COLORREF ClientCapture::At(int x, int y) const

@@ -78,7 +78,7 @@ std::wstring WindowsPathOf(const char* unixPath);
 // null when none shows within the time.
 HWND WaitForDialog(HWND owner, const wchar_t* caption, DWORD milliseconds = 5000);
 
-// The window's client area as it is on screen now.
+// The window's client area as it was last painted.
 class ClientCapture {
 public:
     explicit ClientCapture(HWND hwnd);
