@@ -26,6 +26,7 @@ tr -d '\r' < "$out/grid.txt" > "$out/grid.list"
 # the program printed nothing (Wine's own handler ended it).
 load_one() {
     local mode=$1 name=$2 line rc=0
+    set -o pipefail
     line=$(timeout 60 "$run" "$exe" "$mode" "Z:$out/$name.bmp" </dev/null 2>"$out/results/$name.$mode.err" | tr -d '\r') ||
         rc=$?
     [ $rc -eq 124 ] && line="hung"
