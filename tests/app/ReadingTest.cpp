@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "audio/PlaybackController.h"
+#include "tests/audio/HookGate.h"
 #include "core/CriticalLock.h"
 
 namespace {
@@ -374,21 +375,12 @@ TEST_F(ReadingTest, QuickStopAndRestartNeverGreensTheOldNextFragment)
     // The program ends while the playback thread cannot go on: the wait gives
     // up after its time; once the thread is free, narration ends for good.
     StopNarration();
-    static HANDLE held = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    static HANDLE freed = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ResetEvent(held);
-    ResetEvent(freed);
-    w.player->testHook = [](AudioPlayer&, AudioPlayer::HookPoint at) {
-        if (at == AudioPlayer::HookPoint::BeforeSlotTest) {
-            SetEvent(held);
-            WaitForSingleObject(freed, 20000);
-        }
-    };
+    HookGate::Arm(*w.player, AudioPlayer::HookPoint::BeforeSlotTest, 20000, false);
     SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, 0, ClientPoint(DocumentPointOf(w.FragmentRegions().At(0)), 0));
-    ASSERT_EQ(WaitForSingleObject(held, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+    ASSERT_EQ(WaitForSingleObject(HookGate::reached, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(w.player->counters.devicesOpen, 1);
     EXPECT_FALSE(w.EndNarration(200));
-    SetEvent(freed);
+    SetEvent(HookGate::open);
     EXPECT_TRUE(w.EndNarration(5000));
     EXPECT_EQ(w.player->counters.devicesOpen, 0);
     EXPECT_EQ(w.player->counters.threadsRunning, 0);
