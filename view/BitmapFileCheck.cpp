@@ -67,11 +67,13 @@ bool BitmapLiesInsideFile(const uint8_t* head, uint64_t fileBytes)
     if (FileHeaderBytes + infoBytes >= fileBytes)
         return false;
 
-    // A pixel offset of 0 means the pixels follow the colour table. The
-    // loader counts the offset from the end of the file header, unsigned: an
-    // offset inside the file header sends it 4 GB on.
+    // The loader counts the pixel offset from the end of the file header,
+    // unsigned, and takes what is left as 0, "the pixels follow the colour
+    // table": so do offsets 0 and 14. An offset inside the file header sends
+    // it 4 GB on.
     const uint64_t pixelOffset = ReadU32(head + 10);
-    const uint64_t pixelStart = pixelOffset != 0 ? pixelOffset : FileHeaderBytes + infoBytes;
+    const uint64_t pixelStart =
+        pixelOffset != 0 && pixelOffset != FileHeaderBytes ? pixelOffset : FileHeaderBytes + infoBytes;
     if (pixelStart < FileHeaderBytes || pixelStart > fileBytes)
         return false;
     const uint64_t room = fileBytes - pixelStart;

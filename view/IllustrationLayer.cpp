@@ -2,70 +2,104 @@
 
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "app/WindowBase.h"
 #include "view/BitmapFileCheck.h"
 
 namespace {
 
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : handle(h) {}
-    ~FileHandle()
-    {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE Get() const { return handle; }
-
-private:
-    HANDLE handle;
-};
+// The full path of name in the current directory; null when there is none.
+std::unique_ptr<wchar_t[]> FullPath(const wchar_t* name)
+{
+    const DWORD need = GetFullPathNameW(name, 0, nullptr, nullptr);
+    if (need == 0)
+        return nullptr;
+    std::unique_ptr<wchar_t[]> full(new (std::nothrow) wchar_t[need]);
+    // Another thread may change the current directory between the calls.
+    if (full && GetFullPathNameW(name, need, full.get(), nullptr) + 1 != need)
+        full.reset();
+    return full;
+}
 
 #ifndef UNICODE
-// Picture names are plain ASCII; the 8-bit build hands them on as bytes.
-std::unique_ptr<char[]> NarrowName(const Utf16Unit* name)
+// The path in the program's code page, or null when the code page cannot
+// spell it: a path with stand-in characters would name another file.
+std::unique_ptr<char[]> CodePagePath(const wchar_t* path)
 {
-    size_t n = 0;
-    while (name[n] != 0)
-        ++n;
-    std::unique_ptr<char[]> narrow(new (std::nothrow) char[n + 1]);
-    if (!narrow)
-        return narrow;
-    for (size_t i = 0; i <= n; ++i)
-        narrow[i] = name[i] < 0x80 ? static_cast<char>(name[i]) : '?';
+    // UTF-8 spells everything and takes neither flags nor a stand-in test.
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL lossy = FALSE;
+    BOOL* const lossyTest = utf8 ? nullptr : &lossy;
+    const int need = WideCharToMultiByte(CP_ACP, flags, path, -1, nullptr, 0, nullptr, lossyTest);
+    if (need <= 0 || lossy)
+        return nullptr;
+    std::unique_ptr<char[]> narrow(new (std::nothrow) char[static_cast<size_t>(need)]);
+    if (narrow && WideCharToMultiByte(CP_ACP, flags, path, -1, narrow.get(), need, nullptr, lossyTest) != need)
+        narrow.reset();
     return narrow;
 }
 #endif
 
-// Reads the file's headers and size and checks them before the system
-// loader sees the file. A file that cannot be opened or read shows nothing.
-bool FileIsSafeToLoad(const Utf16Unit* fileName)
-{
+// A picture file resolved once, from its bare name, to the file of that name
+// in the current directory, checked, and held open for the system loader.
+// Handed a bare name, the loader would look beside the program first and
+// could read a file the check never saw; handed this path, it searches
+// nowhere. While held, the file is shared for reading only, so nothing can
+// write, replace or remove it between the check and the load.
+class CheckedPicture {
+public:
+    // False when the file is missing, cannot be read, or its headers
+    // describe colours or pixels outside it.
+    bool Open(const Utf16Unit* fileName)
+    {
+        std::unique_ptr<wchar_t[]> full = FullPath(reinterpret_cast<const wchar_t*>(fileName));
+        if (!full)
+            return false;
 #ifdef UNICODE
-    FileHandle file(CreateFileW(reinterpret_cast<const wchar_t*>(fileName), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        path = std::move(full);
+        file.Reset(CreateFileW(path.get(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
 #else
-    std::unique_ptr<char[]> narrow = NarrowName(fileName);
-    if (!narrow)
-        return false;
-    FileHandle file(CreateFileA(narrow.get(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        path = CodePagePath(full.get());
+        if (!path) {
+            // A folder the code page cannot spell may still have a short
+            // name it can.
+            const DWORD need = GetShortPathNameW(full.get(), nullptr, 0);
+            std::unique_ptr<wchar_t[]> shortPath(need != 0 ? new (std::nothrow) wchar_t[need] : nullptr);
+            if (!shortPath || GetShortPathNameW(full.get(), shortPath.get(), need) + 1 != need)
+                return false;
+            path = CodePagePath(shortPath.get());
+            if (!path)
+                return false;
+        }
+        file.Reset(CreateFileA(path.get(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
 #endif
-    LARGE_INTEGER size;
-    if (file.Get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.Get(), &size))
-        return false;
-    // A file shorter than the fields reads as if zeros followed.
-    uint8_t head[BitmapCheckHeadBytes] = {};
-    DWORD got = 0;
-    if (!ReadFile(file.Get(), head, sizeof head, &got, nullptr))
-        return false;
-    return BitmapLiesInsideFile(head, static_cast<uint64_t>(size.QuadPart));
-}
+        LARGE_INTEGER size;
+        if (!file.IsOpen() || !GetFileSizeEx(file.Get(), &size))
+            return false;
+        // A file shorter than the fields reads as if zeros followed.
+        uint8_t head[BitmapCheckHeadBytes] = {};
+        DWORD total = 0;
+        for (DWORD got = 1; got != 0 && total < sizeof head; total += got) {
+            if (!ReadFile(file.Get(), head + total, static_cast<DWORD>(sizeof head - total), &got, nullptr))
+                return false;
+        }
+        return BitmapLiesInsideFile(head, static_cast<uint64_t>(size.QuadPart));
+    }
+
+    const TCHAR* Path() const { return path.get(); }
+
+private:
+    std::unique_ptr<TCHAR[]> path;
+    KernelHandle file;
+};
 
 } // namespace
+
+void (*IllustrationLayer::loadHook)(const TCHAR* path) = nullptr;
 
 IllustrationLayer::IllustrationLayer(WindowBase* ownerWindow) : DrawLayer(ownerWindow) {}
 
@@ -98,16 +132,15 @@ HBITMAP IllustrationLayer::PlaceLoadedIllustration(uint32_t index, HBITMAP bitma
 
 HBITMAP IllustrationLayer::LoadIllustration(HINSTANCE instance, const Utf16Unit* fileName)
 {
-    if (fileName == nullptr || !FileIsSafeToLoad(fileName))
+    CheckedPicture picture;
+    if (fileName == nullptr || !picture.Open(fileName))
         return nullptr;
+    if (loadHook != nullptr)
+        loadHook(picture.Path());
 #ifdef UNICODE
-    return static_cast<HBITMAP>(
-        LoadImageW(instance, reinterpret_cast<const wchar_t*>(fileName), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    return static_cast<HBITMAP>(LoadImageW(instance, picture.Path(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
 #else
-    std::unique_ptr<char[]> narrow = NarrowName(fileName);
-    if (!narrow)
-        return nullptr;
-    return static_cast<HBITMAP>(LoadImageA(instance, narrow.get(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    return static_cast<HBITMAP>(LoadImageA(instance, picture.Path(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
 #endif
 }
 

@@ -36,10 +36,11 @@ public:
 
     // 1 when the list now has n entries, all empty.
     uint8_t SetIllustrationCount(int32_t n);
-    // Loads fileName (a bare name, looked up in the current directory) into
-    // entry index; returns the bitmap, null when the file is missing, is no
-    // bitmap the loader takes, or its headers describe colours or pixels
-    // that lie outside the file (the system loader would read past its end).
+    // Loads fileName (a bare name, looked up in the current directory only)
+    // into entry index; returns the bitmap, null when the file is missing,
+    // is no bitmap the loader takes, or its headers describe colours or
+    // pixels that lie outside the file (the system loader would read past
+    // its end).
     HBITMAP PlaceIllustration(uint32_t index, const Utf16Unit* fileName, int32_t top, int32_t left);
     // The same with the bitmap already made by LoadIllustration; the entry
     // takes it over.
@@ -48,6 +49,9 @@ public:
     // a picture takes longer than laying out many pages, so start-up runs it
     // on another thread; it touches nothing of a layer.
     static HBITMAP LoadIllustration(HINSTANCE instance, const Utf16Unit* fileName);
+    // Called, when set, after a picture file passed the check and before the
+    // system loader reads it, with the path the loader is handed.
+    static void (*loadHook)(const TCHAR* path);
 
     uint32_t IllustrationCount() const { return illustrations.count; }
     const PlacedIllustration& IllustrationAt(uint32_t index) const { return illustrations.At(index); }

@@ -154,15 +154,76 @@ TEST_F(PictureFolder, WellFormedPicturesShowAndOnlyCrashingDamageIsRefused)
     }
     IllustrationLayer layer(&host);
     EXPECT_EQ(layer.PlaceIllustration(0, u"missing.bmp", 0, 0), nullptr);
-    // Every depth, header and compression, well-formed.
+    // Every depth, header and compression, well-formed, also with its pixels
+    // ending at a page end and with a short colour table. The system loader
+    // takes no header of 52 or 56 bytes.
     for (const GridBitmap& b : MakeBitmapGrid()) {
-        if (b.name.find("-intact") == std::string::npos)
+        if (b.name.find("-intact") == std::string::npos || b.name.find("-h052-") != std::string::npos ||
+            b.name.find("-h056-") != std::string::npos)
             continue;
         Write(L"grid.bmp", b.bytes);
         BITMAP info = {};
         EXPECT_NE(GetObjectW(layer.PlaceIllustration(0, u"grid.bmp", 0, 0), sizeof info, &info), 0) << b.name;
         EXPECT_EQ(info.bmWidth * info.bmHeight, 24 * 6) << b.name;
     }
+}
+
+std::wstring ProgramFolder()
+{
+    wchar_t module[MAX_PATH];
+    std::wstring path(module, GetModuleFileNameW(nullptr, module, MAX_PATH));
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+LONG LoadedWidth(const wchar_t* name)
+{
+    BITMAP info = {};
+    GdiObject<HBITMAP> bitmap(IllustrationLayer::LoadIllustration(nullptr, Name(name)));
+    return GetObjectW(bitmap.Get(), sizeof info, &info) != 0 ? info.bmWidth : 0;
+}
+
+// What another program could do to the file while the loader is about to
+// read it.
+struct Interference {
+    std::wstring path;
+    bool opened;
+    bool replaced;
+} interference;
+
+void Interfere(const TCHAR* path)
+{
+    std::wstring wide(path, path + lstrlen(path));
+    interference.path = wide;
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    interference.opened = h != INVALID_HANDLE_VALUE;
+    if (interference.opened)
+        CloseHandle(h);
+    interference.replaced = MoveFileExW(L"other.bmp", wide.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+TEST_F(PictureFolder, TheLoaderReadsTheVeryFileTheCheckRead)
+{
+    // The loader, handed a bare name, looks beside the program first.
+    const std::wstring beside = ProgramFolder() + L"\\vm_same_name.bmp";
+    const std::vector<uint8_t> other = SolidBitmap(40, 30, RGB(0, 0, 255));
+    HANDLE f = CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD done = 0;
+    WriteFile(f, other.data(), static_cast<DWORD>(other.size()), &done, nullptr);
+    CloseHandle(f);
+    Write(L"vm_same_name.bmp", SolidBitmap(20, 10, RGB(255, 0, 0)));
+    EXPECT_EQ(LoadedWidth(L"vm_same_name.bmp"), 20);
+    DeleteFileW(beside.c_str());
+
+    // Between the check and the load nothing may write or replace the file.
+    Write(L"other.bmp", other);
+    IllustrationLayer::loadHook = Interfere;
+    EXPECT_EQ(LoadedWidth(L"vm_same_name.bmp"), 20);
+    IllustrationLayer::loadHook = nullptr;
+    EXPECT_EQ(interference.path, folder + L"\\vm_same_name.bmp");
+    EXPECT_FALSE(interference.opened);
+    EXPECT_FALSE(interference.replaced);
 }
 
 TEST_F(PictureFolder, PicturesAreDrawnAtTheirPlaceMinusTheShiftWithinTheBand)

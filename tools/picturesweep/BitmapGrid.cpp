@@ -8,13 +8,18 @@ namespace {
 constexpr uint32_t Width = 24;
 constexpr uint32_t Height = 6;
 constexpr uint32_t FileHeaderBytes = 14;
+constexpr uint32_t PageBytes = 4096;
 
 enum Compression : uint32_t { Plain = 0, RunLength8 = 1, RunLength4 = 2, BitFields = 3 };
 
+const uint32_t Depths[] = {1, 4, 8, 16, 24, 32};
+const uint32_t HeaderSizes[] = {12, 40, 52, 56, 108, 124};
+
 struct Layout {
     uint32_t depth;
-    uint32_t headerBytes; // 12, 40, 108 or 124
+    uint32_t headerBytes; // 12, 40, 52, 56, 108 or 124
     uint32_t compression;
+    uint32_t colours; // entries of the colour table; 0: all that the depth has
 };
 
 void Append32(std::vector<uint8_t>& b, uint32_t v)
@@ -28,22 +33,30 @@ bool IsRunLength(uint32_t compression)
     return compression == RunLength8 || compression == RunLength4;
 }
 
+uint32_t TableEntries(const Layout& l)
+{
+    if (l.depth > 8)
+        return 0;
+    return l.colours != 0 && l.headerBytes != 12 ? l.colours : 1u << l.depth;
+}
+
 // Every pixel colour 1 of the table, or red in the pixel's own format.
-std::vector<uint8_t> Pixels(const Layout& l)
+std::vector<uint8_t> Pixels(const Layout& l, uint32_t width, uint32_t height)
 {
     std::vector<uint8_t> p;
     if (IsRunLength(l.compression)) {
-        // One run per row, each row ended, then the end of the picture.
-        for (uint32_t y = 0; y < Height; ++y)
-            p.insert(p.end(), {static_cast<uint8_t>(Width), l.compression == RunLength8 ? uint8_t{1} : uint8_t{0x11},
+        // One run per row (width below 256), each row ended, then the end
+        // of the picture.
+        for (uint32_t y = 0; y < height; ++y)
+            p.insert(p.end(), {static_cast<uint8_t>(width), l.compression == RunLength8 ? uint8_t{1} : uint8_t{0x11},
                                0, 0});
         p.insert(p.end(), {0, 1});
         return p;
     }
-    const uint32_t row = (Width * l.depth + 31) / 32 * 4;
-    for (uint32_t y = 0; y < Height; ++y) {
+    const uint32_t row = (width * l.depth + 31) / 32 * 4;
+    for (uint32_t y = 0; y < height; ++y) {
         std::vector<uint8_t> line(row, 0);
-        for (uint32_t x = 0; x < Width; ++x) {
+        for (uint32_t x = 0; x < width; ++x) {
             switch (l.depth) {
             case 1: line[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); break;
             case 4: line[x / 2] |= static_cast<uint8_t>(x % 2 ? 0x01 : 0x10); break;
@@ -58,40 +71,43 @@ std::vector<uint8_t> Pixels(const Layout& l)
     return p;
 }
 
-std::vector<uint8_t> WellFormed(const Layout& l)
+// The file header, the info header with its masks, and the colour table,
+// with the pixel offset pointing right after them.
+std::vector<uint8_t> Headers(const Layout& l, uint32_t width, uint32_t height, uint32_t imageBytes)
 {
-    const uint32_t colours = l.depth <= 8 ? 1u << l.depth : 0;
-    const std::vector<uint8_t> pixels = Pixels(l);
     std::vector<uint8_t> b(FileHeaderBytes + l.headerBytes, 0);
     b[0] = 'B';
     b[1] = 'M';
     Put32(b, 14, l.headerBytes);
     if (l.headerBytes == 12) {
-        Put16(b, 18, Width);
-        Put16(b, 20, Height);
+        Put16(b, 18, width);
+        Put16(b, 20, height);
         Put16(b, 22, 1);
         Put16(b, 24, l.depth);
     } else {
-        Put32(b, 18, Width);
-        Put32(b, 22, Height);
+        Put32(b, 18, width);
+        Put32(b, 22, height);
         Put16(b, 26, 1);
         Put16(b, 28, l.depth);
         Put32(b, 30, l.compression);
-        Put32(b, 34, static_cast<uint32_t>(pixels.size()));
+        Put32(b, 34, imageBytes);
         Put32(b, 38, 2835);
         Put32(b, 42, 2835);
+        if (l.colours != 0)
+            Put32(b, 46, l.colours);
     }
     const uint32_t masks[] = {l.depth == 16 ? 0xF800u : 0xFF0000u, l.depth == 16 ? 0x07E0u : 0xFF00u,
                               l.depth == 16 ? 0x001Fu : 0xFFu};
     if (l.headerBytes > 40) {
         for (uint32_t i = 0; i < 3; ++i)
             Put32(b, FileHeaderBytes + 40 + i * 4, masks[i]);
-        Put32(b, FileHeaderBytes + 56, 0x73524742); // sRGB colour space
+        if (l.headerBytes >= 108)
+            Put32(b, FileHeaderBytes + 56, 0x73524742); // sRGB colour space
     } else if (l.compression == BitFields) {
         for (uint32_t mask : masks)
             Append32(b, mask);
     }
-    for (uint32_t i = 0; i < colours; ++i) {
+    for (uint32_t i = 0; i < TableEntries(l); ++i) {
         // Two-colour pictures are mostly black and white, which the loader
         // reads as a monochrome bitmap.
         const uint32_t colour = l.depth == 1 ? (i == 1 ? 0xFFFFFFu : 0u) : i == 1 ? 0xFF0000u : 0x808080u;
@@ -102,8 +118,32 @@ std::vector<uint8_t> WellFormed(const Layout& l)
             Append32(b, colour);
     }
     Put32(b, 10, static_cast<uint32_t>(b.size()));
+    return b;
+}
+
+std::vector<uint8_t> WellFormed(const Layout& l)
+{
+    const std::vector<uint8_t> pixels = Pixels(l, Width, Height);
+    std::vector<uint8_t> b = Headers(l, Width, Height, static_cast<uint32_t>(pixels.size()));
     b.insert(b.end(), pixels.begin(), pixels.end());
     Put32(b, 2, static_cast<uint32_t>(b.size()));
+    return b;
+}
+
+// The well-formed picture with its pixels moved on so that they end
+// `missing` bytes past a page end, where the file ends: a loader that reads a byte
+// too far faults instead of reading the zeros left in the page.
+std::vector<uint8_t> EndingAtPage(const Layout& l, uint32_t missing)
+{
+    const std::vector<uint8_t> pixels = Pixels(l, Width, Height);
+    std::vector<uint8_t> b = Headers(l, Width, Height, static_cast<uint32_t>(pixels.size()));
+    const uint32_t end = (static_cast<uint32_t>(b.size() + pixels.size()) + PageBytes - 1) / PageBytes * PageBytes;
+    const uint32_t at = end + missing - static_cast<uint32_t>(pixels.size());
+    Put32(b, 10, at);
+    b.resize(at, 0);
+    b.insert(b.end(), pixels.begin(), pixels.end());
+    b.resize(end);
+    Put32(b, 2, end);
     return b;
 }
 
@@ -111,6 +151,57 @@ const char* CompressionName(uint32_t c)
 {
     static const char* const names[] = {"plain", "rle8", "rle4", "bitfields"};
     return names[c];
+}
+
+// Pictures of one layout with every pixel offset from 0 to a little past the
+// end of the colour table, each in a file of one page whose pixels fit when
+// counted from the offset but not when counted from the end of the table,
+// or the other way round; with offsets 0 and 14 and the table's own end
+// also a picture that fits. Rows are 4 bytes (run-length: 4 a row and 2 for
+// the end), so some offsets near the table's end have no such picture.
+//
+// Damaged as the loader reads it: an offset inside the file header sends it
+// 4 GB on, offsets 0 and 14 mean the pixels follow the table, any other
+// counts from the start of the file.
+void AddOffsets(const Layout& l, std::vector<GridBitmap>& out)
+{
+    const bool runLength = IsRunLength(l.compression);
+    const uint32_t width = runLength ? Width : l.depth == 24 ? 1 : 32 / l.depth;
+    const uint32_t tableEnd = static_cast<uint32_t>(Headers(l, width, 1, 0).size());
+    auto bytesOf = [&](uint32_t rows) { return rows * 4 + (runLength ? 2 : 0); };
+    // The fewest rows whose pixels do not fit in `room`, or the most that do.
+    auto rowsPast = [&](uint32_t room) { return (room - (runLength ? 2 : 0)) / 4 + 1; };
+    auto rowsWithin = [&](uint32_t room) { return (room - (runLength ? 2 : 0)) / 4; };
+    auto add = [&](uint32_t offset, uint32_t rows, const char* fits) {
+        const uint32_t pixelBytes = bytesOf(rows);
+        std::vector<uint8_t> b = Headers(l, width, rows, pixelBytes);
+        Put32(b, 10, offset);
+        const bool inFileHeader = offset != 0 && offset < FileHeaderBytes;
+        const uint32_t start = offset == 0 || offset == FileHeaderBytes ? tableEnd : offset;
+        const uint32_t at = inFileHeader || start < tableEnd ? tableEnd : start;
+        b.resize(PageBytes, 0);
+        const std::vector<uint8_t> pixels = Pixels(l, width, rows);
+        for (size_t i = 0; i < pixels.size() && at + i < PageBytes; ++i)
+            b[at + i] = pixels[i];
+        Put32(b, 2, PageBytes);
+        char name[96];
+        std::snprintf(name, sizeof name, "d%02u-h%03u-%s-t%03u-offset-%04u-%s", l.depth, l.headerBytes,
+                      CompressionName(l.compression), TableEntries(l), offset, fits);
+        out.push_back({name, std::move(b), inFileHeader || start + pixelBytes > PageBytes});
+    };
+    for (uint32_t offset = 0; offset <= tableEnd + 6; ++offset) {
+        if (offset < tableEnd) {
+            const uint32_t rows = rowsPast(PageBytes - tableEnd);
+            if (offset + bytesOf(rows) <= PageBytes)
+                add(offset, rows, "from-offset");
+        } else if (offset > tableEnd) {
+            const uint32_t rows = rowsPast(PageBytes - offset);
+            if (tableEnd + bytesOf(rows) <= PageBytes)
+                add(offset, rows, "from-table");
+        }
+        if (offset == 0 || offset == FileHeaderBytes || offset == tableEnd)
+            add(offset, rowsWithin(PageBytes - tableEnd), "both");
+    }
 }
 
 } // namespace
@@ -130,13 +221,13 @@ void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
 std::vector<GridBitmap> MakeBitmapGrid()
 {
     std::vector<GridBitmap> grid;
-    for (uint32_t depth : {1u, 4u, 8u, 16u, 24u, 32u}) {
-        for (uint32_t headerBytes : {12u, 40u, 108u, 124u}) {
+    for (uint32_t depth : Depths) {
+        for (uint32_t headerBytes : HeaderSizes) {
             for (uint32_t compression : {Plain, RunLength8, RunLength4, BitFields}) {
                 const bool core = headerBytes == 12;
                 if (core && compression != Plain)
                     continue; // the core header has no compression field
-                const Layout l{depth, headerBytes, compression};
+                const Layout l{depth, headerBytes, compression, 0};
                 const std::vector<uint8_t> good = WellFormed(l);
                 const uint32_t size = static_cast<uint32_t>(good.size());
                 const bool runLength = IsRunLength(compression);
@@ -147,6 +238,12 @@ std::vector<GridBitmap> MakeBitmapGrid()
                 };
 
                 add("intact", good, false);
+                add("page-intact", EndingAtPage(l, 0), false);
+                add("page-last-byte-cut", EndingAtPage(l, 1), true);
+                // A table shorter than the depth allows, in a file shorter
+                // than the full table would be.
+                if (!core && depth >= 4 && depth <= 8)
+                    add("table2-intact", WellFormed({depth, headerBytes, compression, 2}), false);
                 std::vector<uint8_t> b;
                 // Pixels that start inside the file header, just past the
                 // end, a page past it, or far away.
@@ -211,4 +308,26 @@ std::vector<uint8_t> GridBitmapBytes(const std::string& name)
             return std::move(b.bytes);
     }
     return {};
+}
+
+std::vector<GridBitmap> MakeOffsetSweep()
+{
+    std::vector<GridBitmap> sweep;
+    for (uint32_t depth : Depths) {
+        for (uint32_t headerBytes : HeaderSizes) {
+            for (uint32_t compression : {Plain, RunLength8, RunLength4, BitFields}) {
+                if (headerBytes == 12 && compression != Plain)
+                    continue;
+                // Short tables keep the sweep small; one layout also has the
+                // full table of 256 colours. The core header always has the
+                // full table.
+                std::vector<uint32_t> tables{depth <= 8 && headerBytes != 12 ? 2u : 0u};
+                if (depth == 8 && headerBytes == 40)
+                    tables.push_back(256);
+                for (uint32_t colours : tables)
+                    AddOffsets({depth, headerBytes, compression, colours}, sweep);
+            }
+        }
+    }
+    return sweep;
 }

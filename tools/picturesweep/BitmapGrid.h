@@ -10,7 +10,7 @@
 // its length: for the picture check's tests and for sweeping the system
 // loader under Wine.
 struct GridBitmap {
-    std::string name;           // e.g. "d08-h040-rle8-offset-past-end"
+    std::string name; // e.g. "d08-h040-rle8-offset-past-end"
     std::vector<uint8_t> bytes;
     // The headers describe a header, colour table or pixel data that does
     // not lie inside the file, or run-length pixels stored top-down.
@@ -18,6 +18,12 @@ struct GridBitmap {
 };
 
 std::vector<GridBitmap> MakeBitmapGrid();
+
+// Pictures of every layout with each pixel offset from 0 to a few bytes past
+// the end of the colour table, in files that end at a page end, so that a
+// loader that counts the pixels from another place than the check does
+// reads past the end and faults.
+std::vector<GridBitmap> MakeOffsetSweep();
 
 // Little-endian 16- and 32-bit fields, as bitmap headers store them.
 void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v);
