@@ -37,11 +37,13 @@ class Case:
     file); settings_read_only makes it read-only.  no_sound: no ALSA default
     device.  no_http: no "http" handler registered; web: send the web-page
     commands.  spoken: True when the first words must turn green.
+    beside_program: writes files into the folder of a copy of the program,
+    which the run starts instead.
     """
 
     def __init__(self, name, damage=None, purchase=None, settings=b"[Start]\r\nTheHarrowdeneVertshift=0\r\n",
                  settings_read_only=False, no_sound=False, no_http=False, web=False, spoken=None,
-                 title=None):
+                 title=None, beside_program=None):
         self.name = name
         self.damage = damage
         self.purchase = purchase
@@ -52,6 +54,7 @@ class Case:
         self.web = web
         self.spoken = spoken
         self.title = title
+        self.beside_program = beside_program
 
 
 def _replace(folder, name, data):
@@ -211,6 +214,15 @@ def _palette_bitmap(bits, width, height, header=40, offset=None, colours=(0x8080
         table + pixels
 
 
+def _offset_14_bitmap():
+    """One page: 32-bit pixels, 1 x 1020, that fit when counted from the
+    pixel offset of 14 but not from the end of the header, where the loader
+    counts them from."""
+    info = struct.pack("<IiiHHIIiiII", 40, 1, 1020, 1, 32, 0, 4080, 2835, 2835, 0, 0)
+    data = struct.pack("<2sIHHI", b"BM", 4096, 0, 0, 14) + info
+    return data + bytes([0x40]) * (4096 - len(data))
+
+
 def _picture_damages(slice_dir):
     def all_pictures(make):
         def damage(d):
@@ -243,6 +255,11 @@ def _picture_damages(slice_dir):
         Case("picture-4bit-core-offset-past-end",
              all_pictures(lambda b: _palette_bitmap(4, 24, 6, header=12, offset=0x7FFFFFF0))),
         Case("picture-8bit-core-8000x8000", all_pictures(lambda b: _palette_bitmap(8, 8000, 8000, header=12))),
+        Case("picture-offset-14", all_pictures(lambda b: _offset_14_bitmap())),
+        # Good pictures in the edition, damaged ones of the same names beside
+        # the program, where the loader would look first for a bare name.
+        Case("pictures-damaged-beside-program",
+             beside_program=lambda d: [_replace(d, n, _offset_14_bitmap()) for n in PICTURES]),
     ]
 
 

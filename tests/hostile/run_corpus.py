@@ -247,7 +247,15 @@ def run_case(worker, args, case):
     edition_before = snapshot(folder)
     windows_before = snapshot(worker.windows_dir())
 
-    command = [WINE, args.driver, "case", windows_path(args.program), windows_path(folder)]
+    program = args.program
+    if case.beside_program is not None:
+        program_dir = os.path.join(args.work, "programs", case.name)
+        shutil.rmtree(program_dir, ignore_errors=True)
+        os.makedirs(program_dir)
+        program = os.path.join(program_dir, os.path.basename(args.program))
+        shutil.copy2(args.program, program)
+        case.beside_program(program_dir)
+    command = [WINE, args.driver, "case", windows_path(program), windows_path(folder)]
     command += ["--web"] if case.web else []
     command += ["--no-http"] if case.no_http else []
     command += ["--expect-spoken"] if case.spoken else []

@@ -1,17 +1,26 @@
 // Sweeps the system's bitmap loader with damaged pictures.
-//   picture_sweep write DIR          writes the grid's pictures and 1000
-//                                    random mutations of them into DIR, and
-//                                    DIR\grid.txt: name, damaged (1, 0 or ?
-//                                    when not known), check passes (1 or 0)
-//   picture_sweep load FILE          loads FILE as the program would without
-//                                    its check, and draws it
-//   picture_sweep checked FILE       the same through the program's own path
-// Prints one line: "loaded W H", "refused", or "crashed CODE" when the load
-// or the drawing raised an exception nothing handled; sweep.sh reads it.
+//   picture_sweep write DIR                 writes the grid's pictures, the
+//       offset sweep and 1000 random mutations into DIR, and DIR\grid.list:
+//       name, damaged (1, 0 or ? when not known), check passes (1 or 0)
+//   picture_sweep load LIST FIRST END       loads pictures FIRST to END - 1
+//       of LIST as the program would without its check, and draws each
+//   picture_sweep checked LIST FIRST END    the same through the program's
+//       own path
+//   picture_sweep beside LIST FIRST END     each damaged picture (or one not
+//       known to be whole) written beside this program under a name that a
+//       good picture has in the current directory, and loaded by that name
+//       through the program's own path
+// Prints a line per picture, "INDEX loaded W H", "INDEX refused", "INDEX
+// good" (beside: the good picture loaded), "INDEX crashed CODE" when the
+// load or the drawing raised an exception nothing handled, or "INDEX hung";
+// a crash or a hang ends the process, and sweep.sh starts the next one
+// after that picture.
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cwchar>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,12 +31,29 @@
 
 namespace {
 
+constexpr ULONGLONG HangMilliseconds = 30000;
+
+std::atomic<long> current{-1};
+std::atomic<ULONGLONG> currentSince{0};
+
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* e)
 {
-    std::printf("crashed %08lx\n", static_cast<unsigned long>(e->ExceptionRecord->ExceptionCode));
+    std::printf("%ld crashed %08lx\n", current.load(), static_cast<unsigned long>(e->ExceptionRecord->ExceptionCode));
     std::fflush(stdout);
     TerminateProcess(GetCurrentProcess(), 3);
     return EXCEPTION_EXECUTE_HANDLER;
+}
+
+DWORD WINAPI Watch(LPVOID)
+{
+    for (;;) {
+        Sleep(500);
+        if (GetTickCount64() - currentSince.load() > HangMilliseconds) {
+            std::printf("%ld hung\n", current.load());
+            std::fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 4);
+        }
+    }
 }
 
 // Well-formed pictures of the grid with a few header bytes set at random
@@ -71,12 +97,15 @@ std::vector<GridBitmap> Mutations(const std::vector<GridBitmap>& grid, int count
 int Write(const std::wstring& dir)
 {
     CreateDirectoryW(dir.c_str(), nullptr);
-    FILE* list = _wfopen((dir + L"\\grid.txt").c_str(), L"wb");
+    FILE* list = _wfopen((dir + L"\\grid.list").c_str(), L"wb");
     if (list == nullptr)
         return 2;
     std::vector<GridBitmap> all = MakeBitmapGrid();
+    std::vector<GridBitmap> mutations = Mutations(all, 1000);
+    for (GridBitmap& b : MakeOffsetSweep())
+        all.push_back(std::move(b));
     const size_t named = all.size();
-    for (GridBitmap& b : Mutations(all, 1000))
+    for (GridBitmap& b : mutations)
         all.push_back(std::move(b));
     for (size_t i = 0; i < all.size(); ++i) {
         const GridBitmap& b = all[i];
@@ -86,8 +115,8 @@ int Write(const std::wstring& dir)
             return 2;
         std::fclose(f);
         uint8_t head[BitmapCheckHeadBytes] = {};
-        for (size_t i = 0; i < b.bytes.size() && i < sizeof head; ++i)
-            head[i] = b.bytes[i];
+        for (size_t k = 0; k < b.bytes.size() && k < sizeof head; ++k)
+            head[k] = b.bytes[k];
         std::fprintf(list, "%s %s %d\n", b.name.c_str(), i >= named ? "?" : b.damaged ? "1" : "0",
                      BitmapLiesInsideFile(head, b.bytes.size()) ? 1 : 0);
     }
@@ -95,17 +124,60 @@ int Write(const std::wstring& dir)
     return 0;
 }
 
-int Load(const wchar_t* file, bool checked)
+struct Entry {
+    std::wstring name;
+    bool whole; // known to be well-formed
+};
+
+std::vector<uint8_t> ReadFileBytes(const std::wstring& path)
 {
-    SetUnhandledExceptionFilter(ReportCrash);
+    std::vector<uint8_t> bytes;
+    FILE* f = _wfopen(path.c_str(), L"rb");
+    if (f == nullptr)
+        return bytes;
+    uint8_t block[65536];
+    for (size_t n; (n = std::fread(block, 1, sizeof block, f)) > 0;)
+        bytes.insert(bytes.end(), block, block + n);
+    std::fclose(f);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    if (f == nullptr)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && written;
+}
+
+std::vector<Entry> ReadList(const std::wstring& listPath)
+{
+    std::vector<Entry> entries;
+    const std::vector<uint8_t> text = ReadFileBytes(listPath);
+    std::string line;
+    for (uint8_t c : text) {
+        if (c != '\n') {
+            line += static_cast<char>(c);
+            continue;
+        }
+        const size_t space = line.find(' ');
+        const std::string name = line.substr(0, space);
+        entries.push_back({std::wstring(name.begin(), name.end()), line.compare(space + 1, 2, "0 ") == 0});
+        line.clear();
+    }
+    return entries;
+}
+
+// Loads and draws the picture as the illustration layer does; its sides, or
+// 0 0 when it was refused.
+SIZE LoadAndDraw(const wchar_t* file, bool checked)
+{
     HBITMAP bitmap = checked ? IllustrationLayer::LoadIllustration(GetModuleHandleW(nullptr),
                                                                     reinterpret_cast<const char16_t*>(file))
                              : static_cast<HBITMAP>(LoadImageW(nullptr, file, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-    if (bitmap == nullptr) {
-        std::printf("refused\n");
-        return 0;
-    }
-    // Drawn as the illustration layer draws it.
+    if (bitmap == nullptr)
+        return SIZE{0, 0};
     BITMAP info = {};
     GetObjectW(bitmap, sizeof info, &info);
     HDC screen = GetDC(nullptr);
@@ -122,7 +194,59 @@ int Load(const wchar_t* file, bool checked)
     DeleteObject(canvas);
     ReleaseDC(nullptr, screen);
     DeleteObject(bitmap);
-    std::printf("loaded %ld %ld\n", info.bmWidth, info.bmHeight);
+    return SIZE{info.bmWidth, info.bmHeight};
+}
+
+// The good picture for the beside mode: sides no picture of the grid has.
+constexpr LONG GoodWidth = 17;
+constexpr LONG GoodHeight = 5;
+
+int Load(const std::wstring& verb, const std::wstring& listPath, long first, long end)
+{
+    SetUnhandledExceptionFilter(ReportCrash);
+    const std::vector<Entry> entries = ReadList(listPath);
+    const std::wstring dir = listPath.substr(0, listPath.find_last_of(L"\\/"));
+    const bool beside = verb == L"beside";
+    std::wstring besideName, besidePath, goodFolder;
+    if (beside) {
+        wchar_t module[MAX_PATH];
+        const DWORD n = GetModuleFileNameW(nullptr, module, MAX_PATH);
+        std::wstring programDir(module, n);
+        programDir.resize(programDir.find_last_of(L"\\"));
+        besideName = L"beside-" + std::to_wstring(first) + L".bmp";
+        besidePath = programDir + L"\\" + besideName;
+        goodFolder = dir + L"\\good-" + std::to_wstring(first);
+        CreateDirectoryW(goodFolder.c_str(), nullptr);
+        std::vector<uint8_t> good = GridBitmapBytes("d24-h040-plain-intact");
+        Put32(good, 18, GoodWidth);
+        Put32(good, 22, GoodHeight);
+        if (!WriteFileBytes(goodFolder + L"\\" + besideName, good) || !SetCurrentDirectoryW(goodFolder.c_str()))
+            return 2;
+    }
+    currentSince = GetTickCount64();
+    CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr);
+    for (long i = first; i < end && i < static_cast<long>(entries.size()); ++i) {
+        const Entry& e = entries[static_cast<size_t>(i)];
+        const std::wstring path = dir + L"\\" + e.name + L".bmp";
+        if (beside && (e.whole || !WriteFileBytes(besidePath, ReadFileBytes(path)))) {
+            std::printf("%ld skipped\n", i);
+            continue;
+        }
+        currentSince = GetTickCount64();
+        current = i;
+        const SIZE size = LoadAndDraw(beside ? besideName.c_str() : path.c_str(), verb != L"load");
+        if (beside && size.cx == GoodWidth && size.cy == GoodHeight)
+            std::printf("%ld good\n", i);
+        else if (size.cx == 0 && size.cy == 0)
+            std::printf("%ld refused\n", i);
+        else
+            std::printf("%ld loaded %ld %ld\n", i, size.cx, size.cy);
+        std::fflush(stdout);
+    }
+    if (beside) {
+        DeleteFileW(besidePath.c_str());
+        DeleteFileW((goodFolder + L"\\" + besideName).c_str());
+    }
     return 0;
 }
 
@@ -130,11 +254,11 @@ int Load(const wchar_t* file, bool checked)
 
 int wmain(int argc, wchar_t** argv)
 {
-    const std::wstring verb = argc == 3 ? argv[1] : L"";
-    if (verb == L"write")
+    const std::wstring verb = argc >= 2 ? argv[1] : L"";
+    if (verb == L"write" && argc == 3)
         return Write(argv[2]);
-    if (verb == L"load" || verb == L"checked")
-        return Load(argv[2], verb == L"checked");
-    std::fprintf(stderr, "usage: picture_sweep write DIR | load FILE | checked FILE\n");
+    if ((verb == L"load" || verb == L"checked" || verb == L"beside") && argc == 5)
+        return Load(verb, argv[2], std::wcstol(argv[3], nullptr, 10), std::wcstol(argv[4], nullptr, 10));
+    std::fprintf(stderr, "usage: picture_sweep write DIR | load|checked|beside LIST FIRST END\n");
     return 2;
 }

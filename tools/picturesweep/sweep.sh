@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Loads every picture of the damaged-bitmap grid, and random mutations of
-# its well-formed ones, under Wine, one process each, first straight through the system loader and then through the
-# program's check, and prints which layouts crashed or hung the loader.
-# Fails when a picture that crashed or hung the loader passes the check, or
-# when anything crashes or hangs behind the check.
+# Loads every picture of the damaged-bitmap grid, the offset sweep and random
+# mutations of the grid's well-formed pictures under Wine: straight through
+# the system loader, through the program's check, and by a bare name whose
+# damaged file lies beside the program while a good one lies in the current
+# directory. Prints which layouts crashed or hung the loader.
+# Fails when a picture that crashed or hung the loader passes the check, when
+# the check's verdict differs from the damage a picture is known to have, or
+# when anything crashes, hangs or shows another file behind the check.
 #   tools/picturesweep/sweep.sh [BUILD_DIR]   (default build/win-wide)
+# The full table lands in BUILD_DIR/picture-sweep/report.txt.
 set -euo pipefail
 . "$(dirname "$0")/../headless.sh"
 rerun_without_random_layout "$@"
@@ -16,45 +20,86 @@ out="$build/picture-sweep"
 [ -f "$exe" ] || { echo "no $exe: build the preset first" >&2; exit 2; }
 
 "$top/tools/wine-harness.sh" setup "$build" >/dev/null
-trap '"$top/tools/wine-harness.sh" teardown "$build" >/dev/null' EXIT
+cleanup() {
+    rm -f "$build"/tools/picturesweep/beside-*.bmp
+    "$top/tools/wine-harness.sh" teardown "$build" >/dev/null
+}
+trap cleanup EXIT
 rm -rf "$out"
 mkdir -p "$out/results"
+began=$(date +%s)
 "$run" "$exe" write "Z:$out" </dev/null
-tr -d '\r' < "$out/grid.txt" > "$out/grid.list"
+total=$(wc -l < "$out/grid.list")
 
-# One load: its printed line, or "hung" after 60 s, or what Wine did when
-# the program printed nothing (Wine's own handler ended it).
-load_one() {
-    local mode=$1 name=$2 line rc=0
-    set -o pipefail
-    line=$(timeout 60 "$run" "$exe" "$mode" "Z:$out/$name.bmp" </dev/null 2>"$out/results/$name.$mode.err" | tr -d '\r') ||
-        rc=$?
-    [ $rc -eq 124 ] && line="hung"
-    [ -n "$line" ] || line="died $rc"
-    echo "$line" > "$out/results/$name.$mode"
+# Pictures FIRST to END - 1 in one mode, many to a process: a crash or a hang
+# ends the process after printing its picture's line, and the next process
+# starts after that picture. A process that ended without a line for the
+# picture it was at is reported as "died" there.
+run_range() {
+    local mode=$1 first=$2 end=$3 file="$out/results/$1.$2" next=$2 last
+    : > "$file"
+    while [ "$next" -lt "$end" ]; do
+        timeout 900 "$run" "$exe" "$mode" "Z:$out/grid.list" "$next" "$end" </dev/null >> "$file" \
+            2>>"$file.err" || true
+        last=$(tr -d '\r' < "$file" | tail -n1 | cut -d' ' -f1)
+        if [ -z "$last" ] || [ "$last" -lt "$next" ]; then
+            echo "$next died" >> "$file"
+            last=$next
+        fi
+        next=$((last + 1))
+    done
 }
-export -f load_one
+export -f run_range
 export out exe run
 
-for mode in load checked; do
-    cut -d' ' -f1 "$out/grid.list" | xargs -P "$(nproc)" -I{} bash -c "load_one $mode {}"
+workers=$(nproc)
+chunk=$(((total + workers - 1) / workers))
+for mode in load checked beside; do
+    for ((first = 0; first < total; first += chunk)); do
+        echo "$mode $first $((first + chunk < total ? first + chunk : total))"
+    done
+done | xargs -P "$workers" -L1 bash -c 'run_range "$@"' _
+
+for mode in load checked beside; do
+    cat "$out/results/$mode".[0-9]* | tr -d '\r' | sort -n -k1,1 > "$out/$mode.txt"
 done
 
-failures=0
-crashed=0
-printf '%-44s %-8s %-6s %-18s %s\n' picture damaged check unchecked checked
-while read -r name damaged passes; do
-    plain=$(cat "$out/results/$name.load")
-    checked=$(cat "$out/results/$name.checked")
-    case "$plain" in loaded*|refused) ;; *) crashed=$((crashed + 1)) ;; esac
-    verdict=ok
-    case "$plain" in loaded*|refused) ;; *) [ "$passes" = 1 ] && verdict=FAIL ;; esac
-    case "$checked" in loaded*|refused) ;; *) verdict=FAIL ;; esac
-    [ "$damaged" = "?" ] || [ "$damaged" = "$((1 - passes))" ] || verdict=FAIL
-    [ $verdict = FAIL ] && failures=$((failures + 1))
-    printf '%-44s %-8s %-6s %-18s %-18s %s\n' "$name" "$damaged" "$([ "$passes" = 1 ] && echo pass || echo refuse)" \
-        "$plain" "$checked" "$verdict"
-done < "$out/grid.list"
-total=$(wc -l < "$out/grid.list")
-echo "pictures: $total, crashed or hung without the check: $crashed, failures: $failures"
-[ $failures -eq 0 ]
+# One row a picture: name, damaged, check verdict, the three results.
+awk -v load="$out/load.txt" -v checked="$out/checked.txt" -v beside="$out/beside.txt" '
+function result(line) { sub(/^[0-9]+ /, "", line); return line }
+function whole(r) { return r ~ /^(loaded|refused|good|skipped)/ }
+BEGIN {
+    while ((getline l < load) > 0) { split(l, f, " "); plain[f[1]] = result(l) }
+    while ((getline l < checked) > 0) { split(l, f, " "); check[f[1]] = result(l) }
+    while ((getline l < beside) > 0) { split(l, f, " "); near[f[1]] = result(l) }
+    printf "%-52s %-7s %-6s %-18s %-18s %-14s %s\n", "picture", "damaged", "check", "unchecked", "checked", "beside", "verdict"
+}
+{
+    i = NR - 1; name = $1; damaged = $2; passes = $3
+    p = (i in plain) ? plain[i] : "missing"
+    c = (i in check) ? check[i] : "missing"
+    b = (i in near) ? near[i] : "missing"
+    verdict = "ok"
+    if (!whole(p)) { crashed++; if (passes == 1) verdict = "FAIL" }
+    if (!whole(c)) verdict = "FAIL"
+    if (damaged != "?" && damaged != 1 - passes) verdict = "FAIL"
+    if (damaged != 0 && b != "good") verdict = "FAIL"
+    if (verdict == "FAIL") failures++
+    # Which offsets of the offset sweep crashed the bare loader.
+    if (!whole(p) && match(name, /-offset-[0-9]+-/)) {
+        offset = substr(name, RSTART + 8, RLENGTH - 9) + 0
+        layouts[offset]++
+    }
+    printf "%-52s %-7s %-6s %-18s %-18s %-14s %s\n", name, damaged, passes == 1 ? "pass" : "refuse", p, c, b, verdict
+}
+END {
+    line = ""
+    for (o = 0; o < 2000; o++) if (o in layouts) line = line sprintf(" %d (%d)", o, layouts[o])
+    print "offset sweep, offsets that crashed the bare loader (layouts):" line > "/dev/stderr"
+    printf "pictures: %d, crashed or hung without the check: %d, failures: %d\n", NR, crashed, failures > "/dev/stderr"
+    exit (failures > 0)
+}' "$out/grid.list" > "$out/report.txt" 2> "$out/summary.txt" && status=0 || status=$?
+grep -E ' FAIL$' "$out/report.txt" | head -50 || true
+cat "$out/summary.txt"
+echo "took $(($(date +%s) - began)) s on $workers cores; table in $out/report.txt"
+exit $status
