@@ -16,6 +16,7 @@ settings change.
 
 import argparse
 import array
+import ctypes
 import hashlib
 import json
 import multiprocessing
@@ -37,32 +38,110 @@ SPEED_RANGE = (100, 450)     # words per minute espeak-ng accepts usefully
 FILL_RANGE = (0.70, 0.95)    # share of a row's time the speech should take
 FADE_MS = 12
 STAMP_FILE = ".tracks.json"
-VERSION = 1                  # raise when the sound of a track changes
+VERSION = 2                  # raise when the sound of a track changes
+
+
+# From espeak-ng's speak_lib.h.
+_AUDIO_OUTPUT_SYNCHRONOUS = 2
+_INITIALIZE_DONT_EXIT = 0x8000
+_POS_CHARACTER = 1
+_CHARS_UTF8 = 1
+_RATE = 1
+_EE_OK = 0
+
+
+class _Voice(ctypes.Structure):
+    _fields_ = [("name", ctypes.c_char_p), ("languages", ctypes.c_char_p),
+                ("identifier", ctypes.c_char_p), ("gender", ctypes.c_ubyte),
+                ("age", ctypes.c_ubyte), ("variant", ctypes.c_ubyte), ("xx1", ctypes.c_ubyte),
+                ("score", ctypes.c_int), ("spare", ctypes.c_void_p)]
+
+
+_SynthCallback = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.POINTER(ctypes.c_short), ctypes.c_int,
+                                  ctypes.c_void_p)
+
+
+class _Synthesiser:
+    """espeak-ng's library, loaded into this process.
+
+    Starting the espeak-ng program for every stretch of text cost far more
+    than the speech itself. The library's wave generator carries on from one
+    text to the next, so what it says depends on what it said before, and it
+    cannot be reset (initialising it again spoils its output; terminating it a
+    second time hangs). Each track is therefore made in a process of its own,
+    from a freshly initialised library, so that its sound does not depend on
+    which tracks a worker happened to make before."""
+
+    def __init__(self):
+        try:
+            lib = ctypes.CDLL("libespeak-ng.so.1")
+        except OSError as error:
+            raise RuntimeError("espeak-ng's library is missing: "
+                               "run tools/install-deps.sh") from error
+        lib.espeak_Initialize.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_char_p, ctypes.c_int]
+        lib.espeak_SetSynthCallback.argtypes = [_SynthCallback]
+        lib.espeak_SetVoiceByName.argtypes = [ctypes.c_char_p]
+        lib.espeak_SetVoiceByProperties.argtypes = [ctypes.POINTER(_Voice)]
+        lib.espeak_SetParameter.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_int]
+        lib.espeak_Synth.argtypes = [ctypes.c_char_p, ctypes.c_size_t, ctypes.c_uint, ctypes.c_int,
+                                     ctypes.c_uint, ctypes.c_uint, ctypes.c_void_p, ctypes.c_void_p]
+        # A missing espeak-ng-data must not end the worker: the voice check below reports it.
+        rate = lib.espeak_Initialize(_AUDIO_OUTPUT_SYNCHRONOUS, 0, None, _INITIALIZE_DONT_EXIT)
+        if rate != SYNTH_RATE:
+            raise RuntimeError(f"espeak-ng speaks at {rate} Hz, not {SYNTH_RATE}")
+        self._chunks = []
+        self._callback = _SynthCallback(self._collect)   # kept: the library holds only a pointer
+        lib.espeak_SetSynthCallback(self._callback)
+        # "en-gb" is a language rather than a voice's name in some versions;
+        # the espeak-ng program then looks the voice up by language, and so do we.
+        if lib.espeak_SetVoiceByName(VOICE.encode()) != _EE_OK:
+            wanted = _Voice(languages=VOICE.encode())
+            if lib.espeak_SetVoiceByProperties(ctypes.byref(wanted)) != _EE_OK:
+                raise RuntimeError(f"espeak-ng has no voice {VOICE}")
+        self._lib = lib
+
+    def _collect(self, wav, count, events):
+        if wav and count > 0:
+            self._chunks.append(ctypes.string_at(wav, 2 * count))
+        return 0
+
+    def speak(self, text, speed):
+        self._chunks = []
+        if self._lib.espeak_SetParameter(_RATE, speed, 0) != _EE_OK:
+            raise RuntimeError(f"espeak-ng refuses the rate {speed}")
+        data = text.encode("utf-8")
+        # Without espeakENDPAUSE: no sentence pause after the text, which the
+        # trimming would only cut off again.
+        status = self._lib.espeak_Synth(data, len(data) + 1, 0, _POS_CHARACTER, 0, _CHARS_UTF8,
+                                        None, None)
+        if status != _EE_OK:
+            raise RuntimeError(f"espeak-ng could not speak {text!r} (error {status})")
+        samples = array.array("h")
+        samples.frombytes(b"".join(self._chunks))
+        return samples
+
+
+_synthesiser = None
 
 
 def synthesise(text, speed):
     """Mono 16-bit samples at SYNTH_RATE for text, spoken at speed."""
-    result = subprocess.run(
-        ["espeak-ng", "-v", VOICE, "-s", str(speed), "-z", "--stdout", "--stdin"],
-        input=text.encode("utf-8"), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-        check=True)
-    data = result.stdout
-    at = data.find(b"data", 12)
-    payload = data[at + 8:] if at >= 0 else b""
-    samples = array.array("h")
-    samples.frombytes(payload[:len(payload) - len(payload) % 2])
-    if sys.byteorder != "little":
-        samples.byteswap()
-    return samples
+    global _synthesiser
+    if _synthesiser is None:
+        _synthesiser = _Synthesiser()
+    return _synthesiser.speak(text, speed)
 
 
 def trim_silence(samples):
-    loud = [i for i in range(0, len(samples), 8) if abs(samples[i]) > SILENCE_THRESHOLD]
-    if not loud:
+    # Probed from both ends only: the speech between them need not be read.
+    probes = range(0, len(samples), 8)
+    first_loud = next((i for i in probes if abs(samples[i]) > SILENCE_THRESHOLD), None)
+    if first_loud is None:
         return array.array("h")
-    first = max(0, loud[0] - 8)
-    last = min(len(samples), loud[-1] + 8)
-    while first < last and abs(samples[first]) <= SILENCE_THRESHOLD // 4 and first < loud[0]:
+    last_loud = next(i for i in reversed(probes) if abs(samples[i]) > SILENCE_THRESHOLD)
+    first = max(0, first_loud - 8)
+    last = min(len(samples), last_loud + 8)
+    while first < last and abs(samples[first]) <= SILENCE_THRESHOLD // 4 and first < first_loud:
         first += 1
     return samples[first:last]
 
@@ -211,7 +290,8 @@ def write_tracks(book_path, rows_path, out_dir, selection=None, jobs=None, log=p
         todo.append((name, texts[name], path))
     if todo:
         log(f"speaking {len(todo)} track(s) with espeak-ng ...")
-        with multiprocessing.Pool(jobs or os.cpu_count()) as pool:
+        # A fresh process for every track: see _Synthesiser.
+        with multiprocessing.Pool(jobs or os.cpu_count(), maxtasksperchild=1) as pool:
             # Longest first, so that no long track starts last.
             todo.sort(key=lambda job: -len(job[1]))
             for name, digest, seconds in pool.imap_unordered(_make_track, todo):
