@@ -9,17 +9,25 @@
 
 namespace {
 
-// The full path of name in the current directory; null when there is none.
-std::unique_ptr<wchar_t[]> FullPath(const wchar_t* name)
+// The path that query (buffer, size) writes, asked once for its size and once
+// for the text; null when it fails or the size changed in between (another
+// thread may change the current directory).
+template <typename Query>
+std::unique_ptr<wchar_t[]> QueryPath(Query query)
 {
-    const DWORD need = GetFullPathNameW(name, 0, nullptr, nullptr);
+    const DWORD need = query(nullptr, 0);
     if (need == 0)
         return nullptr;
-    std::unique_ptr<wchar_t[]> full(new (std::nothrow) wchar_t[need]);
-    // Another thread may change the current directory between the calls.
-    if (full && GetFullPathNameW(name, need, full.get(), nullptr) + 1 != need)
-        full.reset();
-    return full;
+    std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[need]);
+    if (path && query(path.get(), need) + 1 != need)
+        path.reset();
+    return path;
+}
+
+// The full path of name in the current directory.
+std::unique_ptr<wchar_t[]> FullPath(const wchar_t* name)
+{
+    return QueryPath([name](wchar_t* buffer, DWORD size) { return GetFullPathNameW(name, size, buffer, nullptr); });
 }
 
 #ifndef UNICODE
@@ -66,9 +74,10 @@ public:
         if (!path) {
             // A folder the code page cannot spell may still have a short
             // name it can.
-            const DWORD need = GetShortPathNameW(full.get(), nullptr, 0);
-            std::unique_ptr<wchar_t[]> shortPath(need != 0 ? new (std::nothrow) wchar_t[need] : nullptr);
-            if (!shortPath || GetShortPathNameW(full.get(), shortPath.get(), need) + 1 != need)
+            const wchar_t* longPath = full.get();
+            std::unique_ptr<wchar_t[]> shortPath = QueryPath(
+                [longPath](wchar_t* buffer, DWORD size) { return GetShortPathNameW(longPath, buffer, size); });
+            if (!shortPath)
                 return false;
             path = CodePagePath(shortPath.get());
             if (!path)

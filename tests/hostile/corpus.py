@@ -218,8 +218,7 @@ def _offset_14_bitmap():
     """One page: 32-bit pixels, 1 x 1020, that fit when counted from the
     pixel offset of 14 but not from the end of the header, where the loader
     counts them from."""
-    info = struct.pack("<IiiHHIIiiII", 40, 1, 1020, 1, 32, 0, 4080, 2835, 2835, 0, 0)
-    data = struct.pack("<2sIHHI", b"BM", 4096, 0, 0, 14) + info
+    data = _bitmap_header(1, 1020, bits=32, size_image=4080, offset=14, file_size=4096)
     return data + bytes([0x40]) * (4096 - len(data))
 
 

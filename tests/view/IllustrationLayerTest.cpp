@@ -39,6 +39,18 @@ std::vector<uint8_t> SolidBitmap(int32_t width, int32_t height, COLORREF color)
     return b;
 }
 
+bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
+{
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD done = 0;
+    if (!bytes.empty())
+        WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    CloseHandle(f);
+    return true;
+}
+
 // A temporary folder made the current directory, as the program's working
 // directory holds its pictures.
 class PictureFolder : public ::testing::Test {
@@ -63,12 +75,7 @@ protected:
 
     void Write(const std::wstring& name, const std::vector<uint8_t>& bytes)
     {
-        HANDLE f = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(f, INVALID_HANDLE_VALUE);
-        DWORD done = 0;
-        if (!bytes.empty())
-            WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-        CloseHandle(f);
+        ASSERT_TRUE(WriteBytes(name, bytes)) << std::string(name.begin(), name.end());
         written.push_back(name);
     }
 
@@ -207,11 +214,7 @@ TEST_F(PictureFolder, TheLoaderReadsTheVeryFileTheCheckRead)
     // The loader, handed a bare name, looks beside the program first.
     const std::wstring beside = ProgramFolder() + L"\\vm_same_name.bmp";
     const std::vector<uint8_t> other = SolidBitmap(40, 30, RGB(0, 0, 255));
-    HANDLE f = CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE);
-    DWORD done = 0;
-    WriteFile(f, other.data(), static_cast<DWORD>(other.size()), &done, nullptr);
-    CloseHandle(f);
+    ASSERT_TRUE(WriteBytes(beside, other));
     Write(L"vm_same_name.bmp", SolidBitmap(20, 10, RGB(255, 0, 0)));
     EXPECT_EQ(LoadedWidth(L"vm_same_name.bmp"), 20);
     DeleteFileW(beside.c_str());

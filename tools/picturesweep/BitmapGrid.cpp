@@ -12,9 +12,6 @@ constexpr uint32_t PageBytes = 4096;
 
 enum Compression : uint32_t { Plain = 0, RunLength8 = 1, RunLength4 = 2, BitFields = 3 };
 
-const uint32_t Depths[] = {1, 4, 8, 16, 24, 32};
-const uint32_t HeaderSizes[] = {12, 40, 52, 56, 108, 124};
-
 struct Layout {
     uint32_t depth;
     uint32_t headerBytes; // 12, 40, 52, 56, 108 or 124
@@ -131,8 +128,8 @@ std::vector<uint8_t> WellFormed(const Layout& l)
 }
 
 // The well-formed picture with its pixels moved on so that they end
-// `missing` bytes past a page end, where the file ends: a loader that reads a byte
-// too far faults instead of reading the zeros left in the page.
+// `missing` bytes past a page end, where the file ends: a loader that reads
+// a byte too far faults instead of reading the zeros left in the page.
 std::vector<uint8_t> EndingAtPage(const Layout& l, uint32_t missing)
 {
     const std::vector<uint8_t> pixels = Pixels(l, Width, Height);
@@ -145,6 +142,21 @@ std::vector<uint8_t> EndingAtPage(const Layout& l, uint32_t missing)
     b.resize(end);
     Put32(b, 2, end);
     return b;
+}
+
+// Calls f (depth, header size, compression) for every layout of the grid;
+// the core header has no compression field.
+template <typename F>
+void ForEachLayout(F f)
+{
+    for (uint32_t depth : {1u, 4u, 8u, 16u, 24u, 32u}) {
+        for (uint32_t headerBytes : {12u, 40u, 52u, 56u, 108u, 124u}) {
+            for (uint32_t compression : {Plain, RunLength8, RunLength4, BitFields}) {
+                if (headerBytes != 12 || compression == Plain)
+                    f(depth, headerBytes, compression);
+            }
+        }
+    }
 }
 
 const char* CompressionName(uint32_t c)
@@ -169,9 +181,9 @@ void AddOffsets(const Layout& l, std::vector<GridBitmap>& out)
     const uint32_t width = runLength ? Width : l.depth == 24 ? 1 : 32 / l.depth;
     const uint32_t tableEnd = static_cast<uint32_t>(Headers(l, width, 1, 0).size());
     auto bytesOf = [&](uint32_t rows) { return rows * 4 + (runLength ? 2 : 0); };
-    // The fewest rows whose pixels do not fit in `room`, or the most that do.
-    auto rowsPast = [&](uint32_t room) { return (room - (runLength ? 2 : 0)) / 4 + 1; };
+    // The most rows whose pixels fit in `room`, or the fewest that do not.
     auto rowsWithin = [&](uint32_t room) { return (room - (runLength ? 2 : 0)) / 4; };
+    auto rowsPast = [&](uint32_t room) { return rowsWithin(room) + 1; };
     auto add = [&](uint32_t offset, uint32_t rows, const char* fits) {
         const uint32_t pixelBytes = bytesOf(rows);
         std::vector<uint8_t> b = Headers(l, width, rows, pixelBytes);
@@ -221,83 +233,77 @@ void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v)
 std::vector<GridBitmap> MakeBitmapGrid()
 {
     std::vector<GridBitmap> grid;
-    for (uint32_t depth : Depths) {
-        for (uint32_t headerBytes : HeaderSizes) {
-            for (uint32_t compression : {Plain, RunLength8, RunLength4, BitFields}) {
-                const bool core = headerBytes == 12;
-                if (core && compression != Plain)
-                    continue; // the core header has no compression field
-                const Layout l{depth, headerBytes, compression, 0};
-                const std::vector<uint8_t> good = WellFormed(l);
-                const uint32_t size = static_cast<uint32_t>(good.size());
-                const bool runLength = IsRunLength(compression);
-                char prefix[64];
-                std::snprintf(prefix, sizeof prefix, "d%02u-h%03u-%s-", depth, headerBytes, CompressionName(compression));
-                auto add = [&](const char* damage, std::vector<uint8_t> bytes, bool damaged) {
-                    grid.push_back({std::string(prefix) + damage, std::move(bytes), damaged});
-                };
+    ForEachLayout([&grid](uint32_t depth, uint32_t headerBytes, uint32_t compression) {
+        const bool core = headerBytes == 12;
+        const Layout l{depth, headerBytes, compression, 0};
+        const std::vector<uint8_t> good = WellFormed(l);
+        const uint32_t size = static_cast<uint32_t>(good.size());
+        const bool runLength = IsRunLength(compression);
+        char prefix[64];
+        std::snprintf(prefix, sizeof prefix, "d%02u-h%03u-%s-", depth, headerBytes, CompressionName(compression));
+        auto add = [&](const char* damage, std::vector<uint8_t> bytes, bool damaged) {
+            grid.push_back({std::string(prefix) + damage, std::move(bytes), damaged});
+        };
 
-                add("intact", good, false);
-                add("page-intact", EndingAtPage(l, 0), false);
-                add("page-last-byte-cut", EndingAtPage(l, 1), true);
-                // A table shorter than the depth allows, in a file shorter
-                // than the full table would be.
-                if (!core && depth >= 4 && depth <= 8)
-                    add("table2-intact", WellFormed({depth, headerBytes, compression, 2}), false);
-                std::vector<uint8_t> b;
-                // Pixels that start inside the file header, just past the
-                // end, a page past it, or far away.
-                for (const auto& offset : {std::make_pair("offset-in-file-header", 1u),
-                                           std::make_pair("offset-past-end", size + 1),
-                                           std::make_pair("offset-past-page", size + 4096),
-                                           std::make_pair("offset-far", 0x7FFFFFF0u)}) {
-                    b = good;
-                    Put32(b, 10, offset.second);
-                    add(offset.first, b, true);
-                }
-                b = good;
-                if (core) {
-                    Put16(b, 18, 8000);
-                    Put16(b, 20, 8000);
-                } else {
-                    Put32(b, 18, 8000);
-                    Put32(b, 22, 8000);
-                }
-                // Run-length pixels are read as far as the image size says,
-                // whatever the sides.
-                add("sides-past-end", b, !runLength);
-                b = good;
-                b.pop_back();
-                add("last-byte-cut", b, true);
-                b = good;
-                Put32(b, 14, size);
-                add("header-past-end", b, true);
-                if (core) {
-                    if (depth <= 8) {
-                        // The file ends inside the colour table.
-                        b = good;
-                        b.resize(FileHeaderBytes + 12 + 3 * (1u << depth) - 3);
-                        add("palette-past-end", b, true);
-                    }
-                    continue;
-                }
-                // A table of 256 colours, with the file ending inside it.
-                b = good;
-                Put32(b, 46, 256);
-                const uint32_t tableEnd = FileHeaderBytes + (headerBytes > 40 ? headerBytes : 40) +
-                                          (compression == BitFields && headerBytes == 40 ? 12 : 0) + 1024;
-                if (b.size() > tableEnd - 4)
-                    b.resize(tableEnd - 4);
-                add("palette-past-end", b, true);
-                b = good;
-                Put32(b, 34, 1u << 24);
-                add("image-size-past-end", b, runLength);
-                b = good;
-                Put32(b, 22, static_cast<uint32_t>(-static_cast<int32_t>(Height)));
-                add("top-down", b, runLength);
-            }
+        add("intact", good, false);
+        add("page-intact", EndingAtPage(l, 0), false);
+        add("page-last-byte-cut", EndingAtPage(l, 1), true);
+        // A table shorter than the depth allows, in a file shorter
+        // than the full table would be.
+        if (!core && depth >= 4 && depth <= 8)
+            add("table2-intact", WellFormed({depth, headerBytes, compression, 2}), false);
+        std::vector<uint8_t> b;
+        // Pixels that start inside the file header, just past the
+        // end, a page past it, or far away.
+        for (const auto& offset : {std::make_pair("offset-in-file-header", 1u),
+                                   std::make_pair("offset-past-end", size + 1),
+                                   std::make_pair("offset-past-page", size + 4096),
+                                   std::make_pair("offset-far", 0x7FFFFFF0u)}) {
+            b = good;
+            Put32(b, 10, offset.second);
+            add(offset.first, b, true);
         }
-    }
+        b = good;
+        if (core) {
+            Put16(b, 18, 8000);
+            Put16(b, 20, 8000);
+        } else {
+            Put32(b, 18, 8000);
+            Put32(b, 22, 8000);
+        }
+        // Run-length pixels are read as far as the image size says,
+        // whatever the sides.
+        add("sides-past-end", b, !runLength);
+        b = good;
+        b.pop_back();
+        add("last-byte-cut", b, true);
+        b = good;
+        Put32(b, 14, size);
+        add("header-past-end", b, true);
+        if (core) {
+            if (depth <= 8) {
+                // The file ends inside the colour table.
+                b = good;
+                b.resize(FileHeaderBytes + 12 + 3 * (1u << depth) - 3);
+                add("palette-past-end", b, true);
+            }
+            return;
+        }
+        // A table of 256 colours, with the file ending inside it.
+        b = good;
+        Put32(b, 46, 256);
+        const uint32_t tableEnd = FileHeaderBytes + (headerBytes > 40 ? headerBytes : 40) +
+                                  (compression == BitFields && headerBytes == 40 ? 12 : 0) + 1024;
+        if (b.size() > tableEnd - 4)
+            b.resize(tableEnd - 4);
+        add("palette-past-end", b, true);
+        b = good;
+        Put32(b, 34, 1u << 24);
+        add("image-size-past-end", b, runLength);
+        b = good;
+        Put32(b, 22, static_cast<uint32_t>(-static_cast<int32_t>(Height)));
+        add("top-down", b, runLength);
+    });
     return grid;
 }
 
@@ -313,21 +319,14 @@ std::vector<uint8_t> GridBitmapBytes(const std::string& name)
 std::vector<GridBitmap> MakeOffsetSweep()
 {
     std::vector<GridBitmap> sweep;
-    for (uint32_t depth : Depths) {
-        for (uint32_t headerBytes : HeaderSizes) {
-            for (uint32_t compression : {Plain, RunLength8, RunLength4, BitFields}) {
-                if (headerBytes == 12 && compression != Plain)
-                    continue;
-                // Short tables keep the sweep small; one layout also has the
-                // full table of 256 colours. The core header always has the
-                // full table.
-                std::vector<uint32_t> tables{depth <= 8 && headerBytes != 12 ? 2u : 0u};
-                if (depth == 8 && headerBytes == 40)
-                    tables.push_back(256);
-                for (uint32_t colours : tables)
-                    AddOffsets({depth, headerBytes, compression, colours}, sweep);
-            }
-        }
-    }
+    ForEachLayout([&sweep](uint32_t depth, uint32_t headerBytes, uint32_t compression) {
+        // Short tables keep the sweep small; one layout also has the full
+        // table of 256 colours. The core header always has the full table.
+        std::vector<uint32_t> tables{depth <= 8 && headerBytes != 12 ? 2u : 0u};
+        if (depth == 8 && headerBytes == 40)
+            tables.push_back(256);
+        for (uint32_t colours : tables)
+            AddOffsets({depth, headerBytes, compression, colours}, sweep);
+    });
     return sweep;
 }

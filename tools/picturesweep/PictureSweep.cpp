@@ -94,6 +94,15 @@ std::vector<GridBitmap> Mutations(const std::vector<GridBitmap>& grid, int count
     return out;
 }
 
+bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    if (f == nullptr)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && written;
+}
+
 int Write(const std::wstring& dir)
 {
     CreateDirectoryW(dir.c_str(), nullptr);
@@ -110,10 +119,8 @@ int Write(const std::wstring& dir)
     for (size_t i = 0; i < all.size(); ++i) {
         const GridBitmap& b = all[i];
         const std::wstring path = dir + L"\\" + std::wstring(b.name.begin(), b.name.end()) + L".bmp";
-        FILE* f = _wfopen(path.c_str(), L"wb");
-        if (f == nullptr || std::fwrite(b.bytes.data(), 1, b.bytes.size(), f) != b.bytes.size())
+        if (!WriteFileBytes(path, b.bytes))
             return 2;
-        std::fclose(f);
         uint8_t head[BitmapCheckHeadBytes] = {};
         for (size_t k = 0; k < b.bytes.size() && k < sizeof head; ++k)
             head[k] = b.bytes[k];
@@ -140,15 +147,6 @@ std::vector<uint8_t> ReadFileBytes(const std::wstring& path)
         bytes.insert(bytes.end(), block, block + n);
     std::fclose(f);
     return bytes;
-}
-
-bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
-{
-    FILE* f = _wfopen(path.c_str(), L"wb");
-    if (f == nullptr)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && written;
 }
 
 std::vector<Entry> ReadList(const std::wstring& listPath)
