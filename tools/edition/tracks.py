@@ -20,11 +20,14 @@ import ctypes
 import hashlib
 import json
 import multiprocessing
+import multiprocessing.connection
 import os
+import signal
 import struct
 import subprocess
 import sys
 import time
+import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import sources  # noqa: E402
@@ -39,6 +42,8 @@ FILL_RANGE = (0.70, 0.95)    # share of a row's time the speech should take
 FADE_MS = 12
 STAMP_FILE = ".tracks.json"
 VERSION = 2                  # raise when the sound of a track changes
+# A track takes about a second; this much is a process that hangs, even on a busy machine.
+TIMEOUT_S = 30
 
 
 # From espeak-ng's speak_lib.h.
@@ -59,6 +64,10 @@ class _Voice(ctypes.Structure):
 
 _SynthCallback = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.POINTER(ctypes.c_short), ctypes.c_int,
                                   ctypes.c_void_p)
+
+
+class TrackError(RuntimeError):
+    """Why the tracks could not be made, in one line."""
 
 
 class _Synthesiser:
@@ -241,13 +250,71 @@ def fingerprint(rows):
 
 
 def _make_track(job):
-    name, rows, path = job
+    _, rows, path = job
     began = time.monotonic()
     data = wav_bytes(render_track(rows))
     with open(path + ".tmp", "wb") as f:
         f.write(data)
     os.replace(path + ".tmp", path)
-    return name, fingerprint(rows), time.monotonic() - began
+    return time.monotonic() - began
+
+
+def _call_and_send(sender, function, argument):
+    try:
+        answer = True, function(argument)
+    except RuntimeError as error:          # worded for the user already
+        answer = False, str(error)
+    except Exception:                      # a fault of this generator
+        answer = False, traceback.format_exc()
+    sender.send(answer)
+
+
+def _ending(exit_code):
+    if exit_code < 0:
+        return f"its process was killed by {signal.Signals(-exit_code).name}"
+    return f"its process ended with exit code {exit_code} before it finished"
+
+
+def run_each(calls, workers, on_result, timeout=TIMEOUT_S):
+    """Calls function(argument) for every (label, function, argument), each in
+    a fresh process and at most workers at a time, and on_result(label, result)
+    as each returns.
+
+    Forked rather than spawned, they start at once with this generator
+    imported; this process never loads espeak-ng, so none inherits a library
+    that has spoken. A call that fails, dies or runs past timeout seconds
+    raises TrackError naming its label, once the other processes are killed."""
+    context = multiprocessing.get_context("fork")
+    waiting, running = list(calls), {}
+    try:
+        while waiting or running:
+            while waiting and len(running) < workers:
+                label, function, argument = waiting.pop(0)
+                receiver, sender = context.Pipe(duplex=False)
+                process = context.Process(target=_call_and_send, args=(sender, function, argument))
+                process.start()
+                sender.close()            # so that a process that dies reads as the pipe's end
+                running[receiver] = (label, process, time.monotonic() + timeout)
+            first = min(running, key=lambda receiver: running[receiver][2])
+            ready = multiprocessing.connection.wait(
+                list(running), max(0.0, running[first][2] - time.monotonic()))
+            if not ready:
+                raise TrackError(f"{running[first][0]}: no result after {timeout} s, stopped")
+            for receiver in ready:
+                label, process, _ = running.pop(receiver)
+                try:
+                    ok, result = receiver.recv()
+                except EOFError:              # it died before it could answer
+                    ok, result = False, None
+                process.join()
+                receiver.close()
+                if not ok:
+                    raise TrackError(f"{label}: {result or _ending(process.exitcode)}")
+                on_result(label, result)
+    finally:
+        for _, process, _ in running.values():
+            process.kill()
+            process.join()
 
 
 def track_texts(paragraphs, rows):
@@ -269,7 +336,8 @@ def parse_selection(text, count):
     return sorted(n for n in chosen if 1 <= n <= count)
 
 
-def write_tracks(book_path, rows_path, out_dir, selection=None, jobs=None, log=print):
+def write_tracks(book_path, rows_path, out_dir, selection=None, jobs=None, log=print,
+                 timeout=TIMEOUT_S):
     """Writes the selected tracks that are missing or stale; returns their names."""
     paragraphs = sources.read_utf16_lines(book_path)
     rows = sources.read_rows(rows_path)
@@ -281,25 +349,28 @@ def write_tracks(book_path, rows_path, out_dir, selection=None, jobs=None, log=p
             stamps = json.load(f)
     except (OSError, ValueError):
         stamps = {}
+    digests = {name: fingerprint(texts[name]) for name in names}
     todo = []
     for number in parse_selection(selection, len(names)):
         name = names[number - 1]
         path = os.path.join(out_dir, name)
-        if stamps.get(name) == fingerprint(texts[name]) and os.path.exists(path):
+        if stamps.get(name) == digests[name] and os.path.exists(path):
             continue
         todo.append((name, texts[name], path))
     if todo:
         log(f"speaking {len(todo)} track(s) with espeak-ng ...")
-        # A fresh process for every track: see _Synthesiser.
-        with multiprocessing.Pool(jobs or os.cpu_count(), maxtasksperchild=1) as pool:
-            # Longest first, so that no long track starts last.
-            todo.sort(key=lambda job: -len(job[1]))
-            for name, digest, seconds in pool.imap_unordered(_make_track, todo):
-                stamps[name] = digest
-                log(f"  {name} {seconds:.1f} s")
-                with open(stamp_path + ".tmp", "w", encoding="utf-8") as f:
-                    json.dump(stamps, f, indent=0, sort_keys=True)
-                os.replace(stamp_path + ".tmp", stamp_path)
+
+        def made(name, seconds):
+            stamps[name] = digests[name]
+            log(f"  {name} {seconds:.1f} s")
+            with open(stamp_path + ".tmp", "w", encoding="utf-8") as f:
+                json.dump(stamps, f, indent=0, sort_keys=True)
+            os.replace(stamp_path + ".tmp", stamp_path)
+
+        # Longest first, so that no long track starts last.
+        todo.sort(key=lambda job: -len(job[1]))
+        run_each([(job[0], _make_track, job) for job in todo], jobs or os.cpu_count(), made,
+                 timeout)
     return [job[0] for job in todo]
 
 
@@ -312,7 +383,10 @@ def main(argv=None):
     parser.add_argument("--jobs", type=int, help="parallel processes (default: CPUs)")
     args = parser.parse_args(argv)
     began = time.monotonic()
-    made = write_tracks(args.book, args.rows, args.out, args.tracks, args.jobs)
+    try:
+        made = write_tracks(args.book, args.rows, args.out, args.tracks, args.jobs)
+    except TrackError as error:
+        sys.exit(f"narration tracks: {error}")
     print(f"{len(made)} track(s) written in {time.monotonic() - began:.1f} s")
 
 
