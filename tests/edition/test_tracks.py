@@ -112,6 +112,9 @@ class SmallBookTracksTest(unittest.TestCase, TrackChecks):
                 with open(os.path.join(alone, name), "rb") as a, \
                         open(os.path.join(self.folder.name, name), "rb") as b:
                     self.assertEqual(a.read(), b.read())
+        # The processes fork from here: none may inherit a library that has spoken.
+        with open("/proc/self/maps", encoding="utf-8") as maps:
+            self.assertEqual([line for line in maps if tracks.LIBRARY in line], [])
 
     def test_a_track_whose_process_dies_or_hangs_ends_the_run(self):
         def kill_the_others_when_hd02_is_made(line):

@@ -10,8 +10,8 @@ short tail.
 Output: RIFF WAVE, PCM 16000 Hz, 8-bit unsigned, mono (16 bytes per
 millisecond, so every track time is a whole byte offset), with an 18-byte
 "fmt " chunk whose extra size is 0, as the player reads up to 18 bytes of it.
-Each track is regenerated only when its rows, their text or this generator's
-settings change.
+Each track is regenerated only when its rows, their text, this generator's
+settings or the espeak-ng library change.
 """
 
 import argparse
@@ -42,6 +42,7 @@ FILL_RANGE = (0.70, 0.95)    # share of a row's time the speech should take
 FADE_MS = 12
 STAMP_FILE = ".tracks.json"
 VERSION = 2                  # raise when the sound of a track changes
+LIBRARY = "libespeak-ng.so.1"
 # A track takes about a second; this much is a process that hangs, even on a busy machine.
 TIMEOUT_S = 30
 
@@ -53,6 +54,8 @@ _POS_CHARACTER = 1
 _CHARS_UTF8 = 1
 _RATE = 1
 _EE_OK = 0
+# What the library reads as it starts, and the dictionary of VOICE's language.
+_DATA_FILES = ("phontab", "phonindex", "phondata", "intonations", "en_dict")
 
 
 class _Voice(ctypes.Structure):
@@ -70,6 +73,74 @@ class TrackError(RuntimeError):
     """Why the tracks could not be made, in one line."""
 
 
+def _load_library():
+    try:
+        lib = ctypes.CDLL(LIBRARY)
+    except OSError as error:
+        # The loader names the file it could not open: this one, or one it needs.
+        if str(error).startswith(LIBRARY + ": cannot open shared object file"):
+            raise RuntimeError(f"{LIBRARY} is not on the loader's path: install the Debian package "
+                               "libespeak-ng1, or add the folder that holds it to "
+                               "LD_LIBRARY_PATH") from error
+        raise RuntimeError(f"{LIBRARY} was found but could not start: {error}") from error
+    lib.espeak_Initialize.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_char_p, ctypes.c_int]
+    lib.espeak_ng_InitializePath.argtypes = [ctypes.c_char_p]
+    lib.espeak_ng_Initialize.argtypes = [ctypes.c_void_p]
+    lib.espeak_ng_GetStatusCodeMessage.argtypes = [ctypes.c_int, ctypes.c_char_p, ctypes.c_size_t]
+    lib.espeak_Info.argtypes = [ctypes.POINTER(ctypes.c_char_p)]
+    lib.espeak_Info.restype = ctypes.c_char_p
+    lib.espeak_SetSynthCallback.argtypes = [_SynthCallback]
+    lib.espeak_SetVoiceByName.argtypes = [ctypes.c_char_p]
+    lib.espeak_SetVoiceByProperties.argtypes = [ctypes.POINTER(_Voice)]
+    lib.espeak_SetParameter.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_int]
+    lib.espeak_Synth.argtypes = [ctypes.c_char_p, ctypes.c_size_t, ctypes.c_uint, ctypes.c_int,
+                                 ctypes.c_uint, ctypes.c_uint, ctypes.c_void_p, ctypes.c_void_p]
+    return lib
+
+
+def _select_voice(lib):
+    # "en-gb" is a language rather than a voice's name in some versions;
+    # the espeak-ng program then looks the voice up by language, and so do we.
+    if lib.espeak_SetVoiceByName(VOICE.encode()) != _EE_OK:
+        wanted = _Voice(languages=VOICE.encode())
+        if lib.espeak_SetVoiceByProperties(ctypes.byref(wanted)) != _EE_OK:
+            raise RuntimeError(f"no voice {VOICE}: the voices come with the Debian package "
+                               "espeak-ng-data")
+
+
+def library_identity(_=None):
+    """espeak-ng's version and a digest of its library file, which every
+    track's stamp includes; RuntimeError if it cannot speak, saying which
+    package is missing.
+
+    Call it in a process of its own: once initialised, the library speaks
+    differently from a fresh one (see _Synthesiser)."""
+    lib = _load_library()
+    lib.espeak_ng_InitializePath(None)
+    data = ctypes.c_char_p()
+    version = lib.espeak_Info(ctypes.byref(data)).decode()
+    data = data.value.decode()
+    # Unlike espeak_Initialize, this prints nothing: the one line below says it all.
+    status = lib.espeak_ng_Initialize(ctypes.byref(ctypes.c_void_p()))
+    if status != _EE_OK:
+        if not all(os.path.isfile(os.path.join(data, name)) for name in _DATA_FILES):
+            raise RuntimeError(f"no voice data in {data}: install the Debian package "
+                               "espeak-ng-data")
+        message = ctypes.create_string_buffer(256)
+        lib.espeak_ng_GetStatusCodeMessage(status, message, len(message))
+        raise RuntimeError(f"the library ({version}) was found but could not start: "
+                           f"{message.value.decode()}")
+    rate = lib.espeak_ng_GetSampleRate()
+    if rate != SYNTH_RATE:
+        raise RuntimeError(f"the library ({version}) speaks at {rate} Hz, not {SYNTH_RATE}")
+    _select_voice(lib)
+    # The version alone stays the same across a distribution's patched builds.
+    with open("/proc/self/maps", encoding="utf-8") as maps:
+        path = next(line.split(None, 5)[5].strip() for line in maps if LIBRARY in line)
+    with open(path, "rb") as f:
+        return version, hashlib.sha256(f.read()).hexdigest()
+
+
 class _Synthesiser:
     """espeak-ng's library, loaded into this process.
 
@@ -82,31 +153,16 @@ class _Synthesiser:
     which tracks a worker happened to make before."""
 
     def __init__(self):
-        try:
-            lib = ctypes.CDLL("libespeak-ng.so.1")
-        except OSError as error:
-            raise RuntimeError("espeak-ng's library is missing: "
-                               "run tools/install-deps.sh") from error
-        lib.espeak_Initialize.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_char_p, ctypes.c_int]
-        lib.espeak_SetSynthCallback.argtypes = [_SynthCallback]
-        lib.espeak_SetVoiceByName.argtypes = [ctypes.c_char_p]
-        lib.espeak_SetVoiceByProperties.argtypes = [ctypes.POINTER(_Voice)]
-        lib.espeak_SetParameter.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_int]
-        lib.espeak_Synth.argtypes = [ctypes.c_char_p, ctypes.c_size_t, ctypes.c_uint, ctypes.c_int,
-                                     ctypes.c_uint, ctypes.c_uint, ctypes.c_void_p, ctypes.c_void_p]
-        # A missing espeak-ng-data must not end the worker: the voice check below reports it.
+        lib = _load_library()
+        # Not ended by the library when it fails: library_identity, run before
+        # any track, names the usual causes; the checks here are a last resort.
         rate = lib.espeak_Initialize(_AUDIO_OUTPUT_SYNCHRONOUS, 0, None, _INITIALIZE_DONT_EXIT)
         if rate != SYNTH_RATE:
             raise RuntimeError(f"espeak-ng speaks at {rate} Hz, not {SYNTH_RATE}")
         self._chunks = []
         self._callback = _SynthCallback(self._collect)   # kept: the library holds only a pointer
         lib.espeak_SetSynthCallback(self._callback)
-        # "en-gb" is a language rather than a voice's name in some versions;
-        # the espeak-ng program then looks the voice up by language, and so do we.
-        if lib.espeak_SetVoiceByName(VOICE.encode()) != _EE_OK:
-            wanted = _Voice(languages=VOICE.encode())
-            if lib.espeak_SetVoiceByProperties(ctypes.byref(wanted)) != _EE_OK:
-                raise RuntimeError(f"espeak-ng has no voice {VOICE}")
+        _select_voice(lib)
         self._lib = lib
 
     def _collect(self, wav, count, events):
@@ -242,8 +298,8 @@ def wav_bytes(pcm):
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 
-def fingerprint(rows):
-    h = hashlib.sha256(repr((VERSION, VOICE, OUT_RATE, TAIL_MS, FILL_RANGE)).encode())
+def fingerprint(rows, library):
+    h = hashlib.sha256(repr((VERSION, VOICE, OUT_RATE, TAIL_MS, FILL_RANGE, library)).encode())
     for row, text in rows:
         h.update(repr((row.start_ms, row.end_ms, text)).encode())
     return h.hexdigest()
@@ -281,9 +337,10 @@ def run_each(calls, workers, on_result, timeout=TIMEOUT_S):
     as each returns.
 
     Forked rather than spawned, they start at once with this generator
-    imported; this process never loads espeak-ng, so none inherits a library
-    that has spoken. A call that fails, dies or runs past timeout seconds
-    raises TrackError naming its label, once the other processes are killed."""
+    imported; this process never loads espeak-ng (even its check runs in a
+    process of its own), so none inherits a library that has spoken. A call
+    that fails, dies or runs past timeout seconds raises TrackError naming its
+    label, once the other processes are killed."""
     context = multiprocessing.get_context("fork")
     waiting, running = list(calls), {}
     try:
@@ -349,7 +406,10 @@ def write_tracks(book_path, rows_path, out_dir, selection=None, jobs=None, log=p
             stamps = json.load(f)
     except (OSError, ValueError):
         stamps = {}
-    digests = {name: fingerprint(texts[name]) for name in names}
+    library = []
+    run_each([("espeak-ng", library_identity, None)], 1,
+             lambda _, identity: library.extend(identity))
+    digests = {name: fingerprint(texts[name], library) for name in names}
     todo = []
     for number in parse_selection(selection, len(names)):
         name = names[number - 1]
@@ -358,7 +418,7 @@ def write_tracks(book_path, rows_path, out_dir, selection=None, jobs=None, log=p
             continue
         todo.append((name, texts[name], path))
     if todo:
-        log(f"speaking {len(todo)} track(s) with espeak-ng ...")
+        log(f"speaking {len(todo)} track(s) with espeak-ng {library[0]} ...")
 
         def made(name, seconds):
             stamps[name] = digests[name]
