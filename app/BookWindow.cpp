@@ -55,9 +55,7 @@ void BookWindow::Start()
     SetTitleFromFirstParagraph(paragraphs);
     textLayer.UpdateDocumentHeight();
 
-    int32_t saved = static_cast<int32_t>(
-        GetPrivateProfileIntW(SettingsSection, reinterpret_cast<const wchar_t*>(SettingsKeyName()), 0,
-                              SettingsFileName));
+    int32_t saved = ReadShiftSetting();
     // A hand-edited negative value would put the view above the book.
     if (saved < 0)
         saved = 0;
