@@ -140,6 +140,13 @@ TEST(BookLoader, MissingBookBecomesTheMessage)
     EXPECT_EQ(words.back(), std::make_pair(static_cast<int32_t>(n), 0));
 }
 
+// The bytes as "book.txt" in the working directory, loaded.
+void LoadBookBytes(BookLoader& loader, const std::vector<unsigned char>& bytes, ParagraphList& list, const char* what)
+{
+    WriteBytes("book.txt", bytes);
+    EXPECT_EQ(loader.LoadBookText(list), 1) << what;
+}
+
 struct FileCase {
     const char* what;
     std::vector<unsigned char> bytes;
@@ -161,9 +168,8 @@ TEST(BookLoader, LoadBookTextFromHostileFiles)
     ScratchDirectory dir;
     BookLoader loader;
     for (const auto& c : cases) {
-        WriteBytes("book.txt", c.bytes);
         ParagraphList list;
-        EXPECT_EQ(loader.LoadBookText(list), 1) << c.what;
+        LoadBookBytes(loader, c.bytes, list, c.what);
         ExpectParagraphs(list, c.paragraphs, c.what);
     }
 }
@@ -219,9 +225,8 @@ TEST(BookLoader, BookPastABoundIsTheMissingBookText)
     ScratchDirectory dir;
     BookLoader loader;
     for (const auto& c : cases) {
-        WriteBytes("book.txt", c.bytes);
         ParagraphList list;
-        EXPECT_EQ(loader.LoadBookText(list), 1) << c.what;
+        LoadBookBytes(loader, c.bytes, list, c.what);
         EXPECT_EQ(ToU16(list.At(0).Text()) == MissingBook, !c.read) << c.what;
     }
     bookfixture::HeldPipe pipe("pipe.txt");
