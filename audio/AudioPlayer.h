@@ -12,6 +12,12 @@
 #include "book/TrackTime.h"
 #include "core/CriticalLock.h"
 
+// The largest track played: well above a CD track of 80 minutes (846 MB) and
+// the edition's of at most 8 MB, and low enough that every offset into the
+// track fits the signed 32 bits of an mmio seek. A larger track, or one that
+// is no file on a disk, is refused like an unreadable one.
+constexpr uint64_t MaxTrackBytes = 1024u * 1024u * 1024u;
+
 // One buffer of the ring that streams a track to the wave-out device.
 class BufferSlot {
 public:
@@ -134,7 +140,7 @@ public:
     KernelHandle threadHandle;
     uint8_t threadSuspended;
     uint32_t threadId;
-    MmioFile trackFile;
+    TrackFile trackFile;
     WAVEFORMATEX waveFormat;
     // What the device is opened with: waveFormat, followed by the rest of an
     // extensible record (valid bits, speaker mask, sample format) when the
