@@ -90,21 +90,44 @@ bool ReadBitmapLayout(const uint8_t* head, uint64_t fileBytes, BitmapLayout& lay
     layout.pixelStart = pixelStart;
     layout.imageBytes = imageBytes;
     if (layout.RunLength()) {
-        // Run-length pixels are decoded as far as the image size reaches;
-        // they are never stored top-down.
-        return height >= 0 && imageBytes <= room;
+        // How far the decoder reads is for RunSpanCount to find. It takes
+        // no pixels stored top-down.
+        return height > 0;
     }
-    // Rows are padded to whole 32-bit words. width < 2^31 and bitCount <
-    // 2^16, so the row fits in 64 bits; the product with the height may not.
+    // Rows are padded to whole 32-bit words, but the loader reads no padding
+    // after the last row. width < 2^31 and bitCount < 2^16, so the row fits
+    // in 64 bits; the product with the height may not.
     const uint64_t rowBytes = (static_cast<uint64_t>(width) * bitCount + 31) / 32 * 4;
+    const uint64_t lastRowBytes = (static_cast<uint64_t>(width) * bitCount + 7) / 8;
     const uint64_t rows = static_cast<uint64_t>(height < 0 ? -height : height);
-    return rowBytes == 0 || rows <= room / rowBytes;
+    return rows == 0 || rowBytes == 0 || (lastRowBytes <= room && rows - 1 <= (room - lastRowBytes) / rowBytes);
 }
 
-bool BitmapLiesInsideFile(const uint8_t* head, uint64_t fileBytes)
+bool BitmapFilePasses(const uint8_t* bytes, size_t count, uint64_t fileBytes)
 {
+    uint8_t head[BitmapCheckHeadBytes] = {};
+    for (size_t i = 0; i < count && i < sizeof head; ++i)
+        head[i] = bytes[i];
     BitmapLayout layout;
-    return ReadBitmapLayout(head, fileBytes, layout);
+    if (fileBytes > PictureMostFileBytes || !ReadBitmapLayout(head, fileBytes, layout) ||
+        !BitmapSizeWithinBounds(layout))
+        return false;
+    if (!layout.RunLength())
+        return true;
+    RunSpanCount spans(layout);
+    const uint64_t room = fileBytes - layout.pixelStart;
+    const uint8_t zeros[64] = {};
+    for (uint64_t at = layout.pixelStart; spans.BytesWanted() > 0 && at < fileBytes;) {
+        // Bytes past those at hand are the zeros of a hole.
+        const bool inHand = at < count;
+        const uint64_t most = inHand ? count - at : sizeof zeros;
+        const uint64_t wanted = spans.BytesWanted() < most ? spans.BytesWanted() : most;
+        const uint64_t n = wanted < fileBytes - at ? wanted : fileBytes - at;
+        if (!spans.Take(inHand ? bytes + at : zeros, static_cast<size_t>(n)))
+            break;
+        at += n;
+    }
+    return spans.ReadsWithin(room) && spans.Spans() <= PictureMostRunSpans;
 }
 
 bool BitmapSizeWithinBounds(const BitmapLayout& layout)
@@ -121,6 +144,11 @@ RunSpanCount::RunSpanCount(const BitmapLayout& layout)
     : width(layout.width), bitCount(layout.bitCount), imageBytes(layout.imageBytes), y(layout.height - 1),
       ended(layout.imageBytes < 2 || layout.height <= 0)
 {
+}
+
+bool RunSpanCount::ReadsWithin(uint64_t room) const
+{
+    return (ended || at >= imageBytes) && at <= room && reach <= room;
 }
 
 uint64_t RunSpanCount::Spans() const
@@ -191,6 +219,8 @@ void RunSpanCount::Pair(uint8_t first, uint8_t second)
         }
         x += second < width - x ? second : width - x;
         right = x;
+        if (at + bytesOfPixels > reach)
+            reach = at + bytesOfPixels;
         literalLeft = ((bytesOfPixels + 1) & ~uint64_t{1}) & 0xFF;
         if (literalLeft != 0)
             expect = Expect::Literal;

@@ -42,16 +42,20 @@ struct BitmapLayout {
 
 // Reads the layout from head (the file's first BitmapCheckHeadBytes bytes,
 // zeros past the end of a shorter file) and says whether the header, colour
-// table and pixel data that it describes all lie inside the file, as far as
-// the system loader reads them. False also for a file that is no bitmap at
-// all, or one the loader cannot read: it would show nothing either way.
+// table and plain pixel data that it describes all lie inside the file, as
+// far as the system loader reads them (how far it reads run-length pixels,
+// RunSpanCount finds). False also for a file that is no bitmap at all, or
+// one the loader cannot read: it would show nothing either way.
 //
 // The loader trusts the headers: it reads the colour table, and the pixels
 // from the pixel offset on, as far as the headers say, without a look at the
 // file's size; damage that sends it past the end of its view of the file
 // ends the program.
 bool ReadBitmapLayout(const uint8_t* head, uint64_t fileBytes, BitmapLayout& layout);
-bool BitmapLiesInsideFile(const uint8_t* head, uint64_t fileBytes);
+
+// The whole check of a file of fileBytes whose first count bytes are at hand
+// (the rest zeros), as the program makes it through the file itself.
+bool BitmapFilePasses(const uint8_t* bytes, size_t count, uint64_t fileBytes);
 
 // Whether the sides and the bitmap the loader makes stay within their bounds.
 bool BitmapSizeWithinBounds(const BitmapLayout& layout);
@@ -72,6 +76,9 @@ public:
     bool Take(const uint8_t* bytes, size_t count);
     // How many bytes from the pixel offset on the decoder may still read.
     uint64_t BytesWanted() const { return ended ? 0 : imageBytes - at; }
+    // Whether the decoder, fed every byte from the pixel offset on up to
+    // room of them, stopped without reading past them.
+    bool ReadsWithin(uint64_t room) const;
     uint64_t Spans() const;
 
 private:
@@ -88,6 +95,7 @@ private:
     uint32_t bitCount;
     uint64_t imageBytes;
     uint64_t at = 0; // bytes taken
+    uint64_t reach = 0; // bytes read, counting those of a literal run
     int64_t x = 0;
     int64_t y; // the row painted, counted from the top
     int64_t left = 0;

@@ -88,6 +88,7 @@ private:
     bool RunSpansWithinBounds(const BitmapLayout& layout, const uint8_t* head, size_t headBytes)
     {
         RunSpanCount spans(layout);
+        const uint64_t room = file.Size() - layout.pixelStart;
         uint64_t position = headBytes;
         bool more = true;
         // Pixels may start inside the head, over the header's own bytes.
@@ -97,9 +98,12 @@ private:
         if (!buffer)
             return false;
         uint8_t* const block = buffer.get();
-        while (more && spans.BytesWanted() > 0) {
+        while (more && spans.BytesWanted() > 0 && position < file.Size()) {
             const bool skipping = position < layout.pixelStart;
-            const uint64_t wanted = skipping ? layout.pixelStart - position : spans.BytesWanted();
+            const uint64_t left = file.Size() - position;
+            const uint64_t wanted = skipping                     ? layout.pixelStart - position
+                                    : spans.BytesWanted() < left ? spans.BytesWanted()
+                                                                 : left;
             const size_t n = wanted < WalkBlockBytes ? static_cast<size_t>(wanted) : WalkBlockBytes;
             if (!file.Read(block, n))
                 return false;
@@ -107,7 +111,7 @@ private:
             if (!skipping)
                 more = spans.Take(block, n);
         }
-        return spans.Spans() <= PictureMostRunSpans;
+        return spans.ReadsWithin(room) && spans.Spans() <= PictureMostRunSpans;
     }
 
     std::unique_ptr<TCHAR[]> path;
