@@ -1,7 +1,8 @@
 // Sweeps the system's bitmap loader with damaged pictures.
 //   picture_sweep write DIR                 writes the grid's pictures, the
 //       offset sweep and 1000 random mutations into DIR, and DIR\grid.list:
-//       name, damaged (1, 0 or ? when not known), check passes (1 or 0)
+//       name, damaged (1, 0 or ? when not known: the offset sweep and the
+//       mutations), check passes (1 or 0)
 //   picture_sweep load LIST FIRST END       loads pictures FIRST to END - 1
 //       of LIST as the program would without its check, and draws each
 //   picture_sweep checked LIST FIRST END    the same through the program's
@@ -15,10 +16,11 @@
 //       check counts, its verdict
 //   picture_sweep cost LIST INDEX unchecked|checked   loads picture INDEX of
 //       LIST once, straight through the system loader or through the
-//       program's own path, and prints "INDEX NAME MS KEPT PEAK RESULT": the
-//       milliseconds the load took, the megabytes of memory committed after
-//       it with the bitmap kept, and the most committed during it (one
-//       picture to a process, so that the peak is this picture's)
+//       program's own path, and prints "INDEX NAME MS KEPT PEAK RESULT W H
+//       DIGEST": the milliseconds the load took, the megabytes of memory
+//       committed after it with the bitmap kept, the most committed during it
+//       (one picture to a process, so that the peak is this picture's), and
+//       a digest of the bitmap's pixels
 // Prints a line per picture, "INDEX loaded W H" (followed by "blank" when
 // the bitmap holds none of the file's pixels), "INDEX refused", "INDEX
 // good" (beside: the good picture loaded), "INDEX crashed CODE" when the
@@ -122,10 +124,12 @@ int Write(const std::wstring& dir)
     if (list == nullptr)
         return 2;
     std::vector<GridBitmap> all = MakeBitmapGrid();
+    // Only the grid's damage is known ahead: how far the loader reads the
+    // pictures of the offset sweep is what the sweep finds out (verdicts.sh).
+    const size_t named = all.size();
     std::vector<GridBitmap> mutations = Mutations(all, 1000);
     for (GridBitmap& b : MakeOffsetSweep())
         all.push_back(std::move(b));
-    const size_t named = all.size();
     for (GridBitmap& b : mutations)
         all.push_back(std::move(b));
     for (size_t i = 0; i < all.size(); ++i) {
@@ -343,6 +347,26 @@ double CommittedMB(bool peak)
     return static_cast<double>(peak ? counters.PeakPagefileUsage : counters.PagefileUsage) / (1024.0 * 1024.0);
 }
 
+// FNV-1a over the bitmap's pixels as 32-bit colours, to tell whether two
+// ways of loading a picture give the same bitmap.
+uint64_t PixelDigest(HBITMAP bitmap, const BITMAP& info)
+{
+    uint64_t hash = 0xCBF29CE484222325ull;
+    if (bitmap == nullptr || static_cast<uint64_t>(info.bmWidth) * static_cast<uint64_t>(info.bmHeight) > (1u << 22))
+        return 0;
+    std::vector<uint32_t> pixels(static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight));
+    BITMAPINFO format = {};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), info.bmWidth, -info.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(), &format, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    for (uint32_t p : pixels) {
+        for (int i = 0; i < 3; ++i)
+            hash = (hash ^ ((p >> (8 * i)) & 0xFF)) * 0x100000001B3ull;
+    }
+    return hash;
+}
+
 int Cost(const std::wstring& listPath, long index, const std::wstring& mode)
 {
     SetUnhandledExceptionFilter(ReportCrash);
@@ -370,9 +394,10 @@ int Cost(const std::wstring& listPath, long index, const std::wstring& mode)
     BITMAP info = {};
     if (bitmap != nullptr)
         GetObjectW(bitmap, sizeof info, &info);
-    std::printf("%ld %ls %.1f %.1f %.1f %s %ld %ld\n", index, name.c_str(),
+    std::printf("%ld %ls %.1f %.1f %.1f %s %ld %ld %016llx\n", index, name.c_str(),
                 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart),
-                kept, peak, bitmap != nullptr ? "loaded" : "refused", info.bmWidth, info.bmHeight);
+                kept, peak, bitmap != nullptr ? "loaded" : "refused", info.bmWidth, info.bmHeight,
+                static_cast<unsigned long long>(PixelDigest(bitmap, info)));
     std::fflush(stdout);
     return 0;
 }
