@@ -223,76 +223,36 @@ std::vector<std::function<CostPicture()>> MakeCostSweep()
     });
 
     // Run-length pixels: spans a row over many rows, and many in one row.
+    auto add = [&sweep](const char* format, uint32_t depth, uint32_t width, uint32_t height, uint32_t label,
+                        std::function<std::vector<uint8_t>()> codes) {
+        sweep.push_back([=] {
+            return Named(format, width, height, label, RunLengthPicture(depth, width, height, codes()));
+        });
+    };
     for (uint32_t rows : {1000u, 2000u, 4096u, 5000u, 8192u, 20000u, 65535u})
-        sweep.push_back([rows] {
-            return Named("rle8-one-run-a-row-staggered-%ux%u-run%u", 16, rows, 1,
-                         RunLengthPicture(8, 16, rows, OneRunARow(rows, 1, true)));
-        });
+        add("rle8-one-run-a-row-staggered-%ux%u-run%u", 8, 16, rows, 1, [rows] { return OneRunARow(rows, 1, true); });
     for (uint32_t rows : {4096u, 20000u, 65535u})
-        sweep.push_back([rows] {
-            return Named("rle8-one-run-a-row-%ux%u-run%u", 16, rows, 16,
-                         RunLengthPicture(8, 16, rows, OneRunARow(rows, 16, false)));
-        });
+        add("rle8-one-run-a-row-%ux%u-run%u", 8, 16, rows, 16, [rows] { return OneRunARow(rows, 16, false); });
     for (uint32_t rows : {4096u, 20000u})
-        sweep.push_back([rows] {
-            return Named("rle4-one-run-a-row-staggered-%ux%u-run%u", 16, rows, 1,
-                         RunLengthPicture(4, 16, rows, OneRunARow(rows, 1, true)));
-        });
+        add("rle4-one-run-a-row-staggered-%ux%u-run%u", 4, 16, rows, 1, [rows] { return OneRunARow(rows, 1, true); });
     for (uint32_t spans : {1000u, 4096u, 8192u, 32000u})
-        sweep.push_back([spans] {
-            return Named("rle8-spans-in-one-row-%ux%u-%u", 2 * spans + 2, 1, spans,
-                         RunLengthPicture(8, 2 * spans + 2, 1, SpansInRows(1, spans)));
-        });
-    sweep.push_back([] {
-        return Named("rle8-spans-in-rows-%ux%u-%u-a-row", 64002, 16, 32000,
-                     RunLengthPicture(8, 64002, 16, SpansInRows(4, 32000)));
-    });
-    sweep.push_back([] {
-        return Named("rle4-spans-in-one-row-%ux%u-%u", 8194, 1, 4096,
-                     RunLengthPicture(4, 8194, 1, SpansInRows(1, 4096)));
-    });
+        add("rle8-spans-in-one-row-%ux%u-%u", 8, 2 * spans + 2, 1, spans, [spans] { return SpansInRows(1, spans); });
+    add("rle8-spans-in-rows-%ux%u-%u-a-row", 8, 64002, 16, 32000, [] { return SpansInRows(4, 32000); });
+    add("rle4-spans-in-one-row-%ux%u-%u", 4, 8194, 1, 4096, [] { return SpansInRows(1, 4096); });
     // What costs little: runs back to back (as other programs write them),
     // jumps and ends of lines alone, literal runs; at the bitmap bound and
     // the file bound.
-    sweep.push_back([] {
-        return Named("rle8-back-to-back-%ux%u-%u-runs-a-row", 640, 565, 247,
-                     RunLengthPicture(8, 640, 565, RunsBackToBack(565, 247, 3)));
-    });
-    sweep.push_back([] {
-        return Named("rle8-back-to-back-%ux%u-%u-runs-a-row", 2048, 2048, 2048,
-                     RunLengthPicture(8, 2048, 2048, RunsBackToBack(2048, 2048, 1)));
-    });
-    sweep.push_back([] {
-        return Named("rle4-back-to-back-%ux%u-%u-runs-a-row", 2048, 2048, 2048,
-                     RunLengthPicture(4, 2048, 2048, RunsBackToBack(2048, 2048, 1)));
-    });
-    sweep.push_back([] {
-        return Named("rle8-back-to-back-%ux%u-%u-runs-a-row", 65535, 64, 262100,
-                     RunLengthPicture(8, 65535, 64, RunsBackToBack(64, 262100, 255)));
-    });
-    sweep.push_back([] {
-        return Named("rle8-jumps-only-%ux%u-%u", 65535, 64, 8000000,
-                     RunLengthPicture(8, 65535, 64, JumpsOnly(8000000)));
-    });
-    sweep.push_back([] {
-        return Named("rle8-empty-rows-%ux%u-%u", 64, 65535, 65535,
-                     RunLengthPicture(8, 64, 65535, EmptyRows(65535)));
-    });
-    sweep.push_back([] {
-        return Named("rle8-literal-rows-%ux%u-%u", 2048, 2048, 254,
-                     RunLengthPicture(8, 2048, 2048, LiteralRows(2048, 254)));
-    });
+    add("rle8-back-to-back-%ux%u-%u-runs-a-row", 8, 640, 565, 247, [] { return RunsBackToBack(565, 247, 3); });
+    add("rle8-back-to-back-%ux%u-%u-runs-a-row", 8, 2048, 2048, 2048, [] { return RunsBackToBack(2048, 2048, 1); });
+    add("rle4-back-to-back-%ux%u-%u-runs-a-row", 4, 2048, 2048, 2048, [] { return RunsBackToBack(2048, 2048, 1); });
+    add("rle8-back-to-back-%ux%u-%u-runs-a-row", 8, 65535, 64, 262100, [] { return RunsBackToBack(64, 262100, 255); });
+    add("rle8-jumps-only-%ux%u-%u", 8, 65535, 64, 8000000, [] { return JumpsOnly(8000000); });
+    add("rle8-empty-rows-%ux%u-%u", 8, 64, 65535, 65535, [] { return EmptyRows(65535); });
+    add("rle8-literal-rows-%ux%u-%u", 8, 2048, 2048, 254, [] { return LiteralRows(2048, 254); });
     for (uint32_t rows : {50u, 95u, 200u})
-        sweep.push_back([rows] {
-            return Named("rle8-literals-of-255-%ux%u-%u-rows", 400, 2 * rows, rows,
-                         RunLengthPicture(8, 400, 2 * rows, LiteralsOf255(rows)));
-        });
-    // The sides of a 2 GB bitmap in 1,084 bytes: the canvas is all it costs.
-    sweep.push_back([] {
-        return Named("rle8-canvas-%ux%u-%u", 23170, 23170, 0, RunLengthPicture(8, 23170, 23170, Ended({})));
-    });
-    sweep.push_back([] {
-        return Named("rle8-canvas-%ux%u-%u", 2048, 2048, 0, RunLengthPicture(8, 2048, 2048, Ended({})));
-    });
+        add("rle8-literals-of-255-%ux%u-%u-rows", 8, 400, 2 * rows, rows, [rows] { return LiteralsOf255(rows); });
+    // The sides of a 2 GB bitmap in 1,080 bytes: the canvas is all it costs.
+    add("rle8-canvas-%ux%u-%u", 8, 23170, 23170, 0, [] { return Ended({}); });
+    add("rle8-canvas-%ux%u-%u", 8, 2048, 2048, 0, [] { return Ended({}); });
     return sweep;
 }
