@@ -169,7 +169,8 @@ const char* CompressionName(uint32_t c)
 // end of the colour table, each in a file of one page whose pixels fit when
 // counted from the offset but not when counted from the end of the table,
 // or the other way round; with offsets 0 and 14 and the table's own end
-// also a picture that fits. Rows are 4 bytes (run-length: 4 a row and 2 for
+// also a picture that fits, and with offsets inside the file header one
+// whose pixels would fit if they followed the table. Rows are 4 bytes (run-length: 4 a row and 2 for
 // the end), so some offsets near the table's end have no such picture.
 //
 // Damaged as the loader reads it: an offset inside the file header sends it
@@ -213,6 +214,8 @@ void AddOffsets(const Layout& l, std::vector<GridBitmap>& out)
         }
         if (offset == 0 || offset == FileHeaderBytes || offset == tableEnd)
             add(offset, rowsWithin(PageBytes - tableEnd), "both");
+        else if (offset < FileHeaderBytes)
+            add(offset, rowsWithin(PageBytes - tableEnd), "table-fits");
     }
 }
 
