@@ -16,7 +16,7 @@ uint32_t ParseDecimal(const Utf16Unit* units, uint32_t length, uint32_t from, ui
 // 1,597 paragraphs, lines of at most 1,331 units; four translation files of
 // 1,708 records each). A book past a bound is refused like a missing one; a
 // translation file past a bound keeps its number but gives no pieces.
-constexpr uint64_t MaxBookBytes = 6u * 1024u * 1024u;
+constexpr uint64_t MaxBookBytes = 4u * 1024u * 1024u;
 constexpr uint32_t MaxParagraphs = 50000;
 constexpr uint32_t MaxLineUnits = 32768; // a line's units, its CR included
 // The Translations menu names four; later files are reached only by clicking

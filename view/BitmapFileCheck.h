@@ -9,23 +9,24 @@
 constexpr size_t BitmapCheckHeadBytes = 54;
 
 // What one picture may cost the system loader. Past any of these the picture
-// is refused and shows as a missing one does. Nine pictures at the bounds
-// keep start-up within a second of the edition's own and the program's
-// memory under 400 MB (README, "Chapter pictures").
+// is refused and shows as a missing one does. Nine pictures at the bounds,
+// beside a book at the loader's own bounds, keep start-up within a second of
+// the edition's and the program's memory under 400 MB (README, "Chapter
+// pictures").
 //
 // The file itself: well above what a picture at the bitmap bound stores.
-constexpr uint64_t PictureMostFileBytes = 32u << 20;
+constexpr uint64_t PictureMostFileBytes = 16u << 20;
 // Either side, in pixels: the most the loader itself takes.
 constexpr uint32_t PictureMostSide = 65535;
 // The bitmap the loader makes is of the screen's depth; counted at 32 bits a
 // pixel, the deepest screen there is. It is kept for the program's life, and
 // the loader needs as much again while it converts the pixels.
-constexpr uint64_t PictureMostBitmapBytes = 16u << 20;
+constexpr uint64_t PictureMostBitmapBytes = 8u << 20;
 // Run-length pixels: the stretches of pixels the decoder paints, each
 // closed by an end of line, a jump or the end of the picture. Each one joins
 // a clip region whose cost grows with the number already in it, so that the
 // cost of a picture grows with the square of this count.
-constexpr uint64_t PictureMostRunSpans = 4096;
+constexpr uint64_t PictureMostRunSpans = 2048;
 
 // What the headers of a bitmap file say, read as the system loader reads
 // them.

@@ -106,29 +106,29 @@ TEST(BitmapFileCheck, PicturesJustInsideTheCostBoundsPassAndJustPastThemAreRefus
         std::vector<uint8_t> bytes;
         bool passes;
     } cases[] = {
-        // 16 MB of 32-bit bitmap, also for a 1-bit picture.
-        {"2048x2048", PlainPicture(32, false, 2048, 2048), true},
-        {"2048x2049", PlainPicture(32, false, 2048, 2049), false},
-        {"1-bit 2048x2049", PlainPicture(1, false, 2048, 2049), false},
-        {"65535x64", PlainPicture(8, false, 65535, 64), true},
+        // 8 MB of 32-bit bitmap, also for a 1-bit picture.
+        {"2048x1024", PlainPicture(32, false, 2048, 1024), true},
+        {"2048x1025", PlainPicture(32, false, 2048, 1025), false},
+        {"1-bit 2048x1025", PlainPicture(1, false, 2048, 1025), false},
+        {"65535x32", PlainPicture(8, false, 65535, 32), true},
         {"65536x1", PlainPicture(8, false, 65536, 1), false},
         {"1x65536", PlainPicture(8, false, 1, 65536), false},
-        {"run-length canvas 2048x2048", RunLengthPicture(8, 2048, 2048, end), true},
+        {"run-length canvas 2048x1024", RunLengthPicture(8, 2048, 1024, end), true},
         {"run-length canvas 23170x23170", RunLengthPicture(4, 23170, 23170, end), false},
         // Spans that do not merge: a row each, or one row of many.
-        {"4096 rows", RunLengthPicture(8, 16, 4096, OneRunARow(4096, 1, true)), true},
-        {"4097 rows", RunLengthPicture(8, 16, 4097, OneRunARow(4097, 1, true)), false},
-        {"4096 in a row", RunLengthPicture(4, 8194, 1, SpansInRows(1, 4096)), true},
-        {"4097 in a row", RunLengthPicture(4, 8196, 1, SpansInRows(1, 4097)), false},
+        {"2048 rows", RunLengthPicture(8, 16, 2048, OneRunARow(2048, 1, true)), true},
+        {"2049 rows", RunLengthPicture(8, 16, 2049, OneRunARow(2049, 1, true)), false},
+        {"2048 in a row", RunLengthPicture(4, 4098, 1, SpansInRows(1, 2048)), true},
+        {"2049 in a row", RunLengthPicture(4, 4100, 1, SpansInRows(1, 2049)), false},
         {"four rows of 32000", RunLengthPicture(8, 64002, 16, SpansInRows(4, 32000)), false},
         // The rows past the last are never decoded.
-        {"8192 rows in 4096", RunLengthPicture(8, 16, 4096, OneRunARow(8192, 1, true)), true},
-        // Rows alike merge: 65535 of them cost less than 4097 that do not.
+        {"4096 rows in 2048", RunLengthPicture(8, 16, 2048, OneRunARow(4096, 1, true)), true},
+        // Rows alike merge: 65535 of them cost less than 2049 that do not.
         {"65535 rows alike", RunLengthPicture(8, 16, 65535, OneRunARow(65535, 16, false)), true},
         // The decoder reads the bytes of a literal run of 255 pixels as codes:
         // 43 spans a row.
-        {"95 literals of 255", RunLengthPicture(8, 400, 190, LiteralsOf255(95)), true},
-        {"96 literals of 255", RunLengthPicture(8, 400, 192, LiteralsOf255(96)), false},
+        {"47 literals of 255", RunLengthPicture(8, 400, 94, LiteralsOf255(47)), true},
+        {"48 literals of 255", RunLengthPicture(8, 400, 96, LiteralsOf255(48)), false},
     };
     for (const auto& c : cases) {
         for (size_t piece : {size_t{1}, size_t{3}, size_t{65536}})

@@ -286,10 +286,10 @@ TEST_F(PictureFolder, PicturesWithinTheCostBoundsLoadQuicklyAndPastThemAreRefuse
         uint64_t fileBytes; // more than the bytes: the rest a hole
         bool loads;
     } cases[] = {
-        {L"bitmap-bound.bmp", PlainPicture(32, false, 2048, 2048), 0, true},
-        {L"bitmap-past.bmp", PlainPicture(24, false, 2048, 2049), 0, false},
-        {L"spans-bound.bmp", RunLengthPicture(8, 16, 4096, OneRunARow(4096, 1, true)), 0, true},
-        {L"spans-past.bmp", RunLengthPicture(8, 16, 4097, OneRunARow(4097, 1, true)), 0, false},
+        {L"bitmap-bound.bmp", PlainPicture(32, false, 2048, 1024), 0, true},
+        {L"bitmap-past.bmp", PlainPicture(24, false, 2048, 1025), 0, false},
+        {L"spans-bound.bmp", RunLengthPicture(8, 16, 2048, OneRunARow(2048, 1, true)), 0, true},
+        {L"spans-past.bmp", RunLengthPicture(8, 16, 2049, OneRunARow(2049, 1, true)), 0, false},
         {L"file-bound.bmp", SolidBitmap(20, 10, RGB(255, 0, 0)), PictureMostFileBytes, true},
         {L"file-past.bmp", SolidBitmap(20, 10, RGB(255, 0, 0)), PictureMostFileBytes + 1, false},
         // 16 x 65,535 with one run a row; 64,002 x 16 with four rows of

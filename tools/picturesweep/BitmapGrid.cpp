@@ -268,13 +268,14 @@ std::vector<GridBitmap> MakeBitmapGrid()
             Put32(b, 10, offset.second);
             add(offset.first, b, true);
         }
+        // Sides far past the file, with a bitmap inside the program's bound.
         b = good;
         if (core) {
-            Put16(b, 18, 2000);
-            Put16(b, 20, 2000);
+            Put16(b, 18, 1400);
+            Put16(b, 20, 1400);
         } else {
-            Put32(b, 18, 2000);
-            Put32(b, 22, 2000);
+            Put32(b, 18, 1400);
+            Put32(b, 22, 1400);
         }
         // Run-length pixels are read as far as the image size says,
         // whatever the sides.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "tools/picturesweep/BitmapGrid.h"
+#include "view/BitmapFileCheck.h"
 
 namespace {
 
@@ -190,8 +191,8 @@ std::vector<uint8_t> LiteralsOf255(uint32_t rows)
 std::vector<std::function<CostPicture()>> MakeCostSweep()
 {
     std::vector<std::function<CostPicture()>> sweep;
-    // Plain pixels: the demo edition's sides, the bitmap bound (2048 x 2048
-    // at 32 bits is 16 MB) at every depth, its shapes, and past it.
+    // Plain pixels: the demo edition's sides, 2048 x 2048 (16 MB at 32 bits,
+    // twice the bitmap bound) at every depth, the bound's shapes, and past it.
     sweep.push_back([] { return Named("plain-d%02u-%ux%u", 24, 640, 565, PlainPicture(24, false, 640, 565)); });
     for (uint32_t depth : {1u, 4u, 8u, 16u, 24u, 32u})
         sweep.push_back([depth] {
@@ -203,11 +204,12 @@ std::vector<std::function<CostPicture()>> MakeCostSweep()
         });
     for (uint32_t width : {65535u, 64u})
         sweep.push_back([width] {
-            const uint32_t fit = (16u << 20) / 4 / width;
+            const uint32_t fit = static_cast<uint32_t>(PictureMostBitmapBytes / 4 / width);
             const uint32_t height = fit < 65535 ? fit : 65535;
             return Named("plain-d%02u-%ux%u", 24, width, height, PlainPicture(24, false, width, height));
         });
-    sweep.push_back([] { return Named("plain-d%02u-%ux%u", 24, 2048, 2049, PlainPicture(24, false, 2048, 2049)); });
+    sweep.push_back([] { return Named("plain-d%02u-%ux%u", 32, 2048, 1024, PlainPicture(32, false, 2048, 1024)); });
+    sweep.push_back([] { return Named("plain-d%02u-%ux%u", 24, 2048, 1025, PlainPicture(24, false, 2048, 1025)); });
     sweep.push_back([] { return Named("plain-d%02u-%ux%u", 24, 4096, 4096, PlainPicture(24, false, 4096, 4096)); });
     // The sides of a 2 GB bitmap in a file of headers and a hole.
     sweep.push_back([] {
