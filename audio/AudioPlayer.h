@@ -12,11 +12,13 @@
 #include "book/TrackTime.h"
 #include "core/CriticalLock.h"
 
-// The largest track played: well above a CD track of 80 minutes (846 MB) and
-// the edition's of at most 8 MB, and low enough that every offset into the
-// track fits the signed 32 bits of an mmio seek. A larger track, or one that
-// is no file on a disk, is refused like an unreadable one.
-constexpr uint64_t MaxTrackBytes = 1024u * 1024u * 1024u;
+// The largest track played: 32 times the edition's largest (8 MB). mmio
+// walks a track's chunks one by one to find its data, about 4 ms a megabyte
+// of small chunks, so the bound keeps that walk near a second; it also keeps
+// every offset into the track within the signed 32 bits of an mmio seek. A
+// larger track, or one that is no file on a disk, is refused like an
+// unreadable one.
+constexpr uint64_t MaxTrackBytes = 256u * 1024u * 1024u;
 
 // One buffer of the ring that streams a track to the wave-out device.
 class BufferSlot {
