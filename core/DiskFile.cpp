@@ -1,5 +1,15 @@
 #include "core/DiskFile.h"
 
+DiskFileState DiskFile::Accept(bool diskFile, int64_t bytes, uint64_t maxBytes)
+{
+    if (!diskFile || bytes < 0 || static_cast<uint64_t>(bytes) > maxBytes) {
+        Close();
+        return DiskFileState::Refused;
+    }
+    size = static_cast<uint64_t>(bytes);
+    return DiskFileState::Open;
+}
+
 #ifdef _WIN32
 
 DiskFileState DiskFile::Open(const char* path, uint64_t maxBytes)
@@ -21,13 +31,8 @@ DiskFileState DiskFile::Check(uint64_t maxBytes)
     if (handle == INVALID_HANDLE_VALUE)
         return DiskFileState::Missing;
     LARGE_INTEGER bytes;
-    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileSizeEx(handle, &bytes) || bytes.QuadPart < 0 ||
-        static_cast<uint64_t>(bytes.QuadPart) > maxBytes) {
-        Close();
-        return DiskFileState::Refused;
-    }
-    size = static_cast<uint64_t>(bytes.QuadPart);
-    return DiskFileState::Open;
+    const bool disk = GetFileType(handle) == FILE_TYPE_DISK && GetFileSizeEx(handle, &bytes);
+    return Accept(disk, disk ? bytes.QuadPart : -1, maxBytes);
 }
 
 void DiskFile::Close()
@@ -73,13 +78,8 @@ DiskFileState DiskFile::Open(const char* path, uint64_t maxBytes)
     if (descriptor < 0)
         return DiskFileState::Missing;
     struct stat info;
-    if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-        static_cast<uint64_t>(info.st_size) > maxBytes) {
-        Close();
-        return DiskFileState::Refused;
-    }
-    size = static_cast<uint64_t>(info.st_size);
-    return DiskFileState::Open;
+    const bool disk = fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
+    return Accept(disk, disk ? static_cast<int64_t>(info.st_size) : -1, maxBytes);
 }
 
 void DiskFile::Close()

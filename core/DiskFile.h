@@ -44,6 +44,9 @@ public:
     bool Read(void* buffer, size_t count);
 
 private:
+    // Keeps the open file when it lies on a disk and holds bytes within
+    // maxBytes; otherwise closes it.
+    DiskFileState Accept(bool diskFile, int64_t bytes, uint64_t maxBytes);
 #ifdef _WIN32
     DiskFileState Check(uint64_t maxBytes);
     HANDLE handle = INVALID_HANDLE_VALUE;
