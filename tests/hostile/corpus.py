@@ -24,6 +24,7 @@ PICTURES = ["Linden_Marsh_01.bmp", "Quarrystone_02.bmp", "Tamsin_02.bmp", "Terra
             "Parlour_05.bmp", "Osric_Fenn_07.bmp", "Cellar_08.bmp", "Orchard_09.bmp"]
 SETTINGS = "velmark.ini"
 SHIFT_KEY = "TheHarrowdeneVertshift"
+MISSING_BOOK = "Error - the file book.txt is not found."
 
 BOM = b"\xff\xfe"
 
@@ -38,12 +39,21 @@ class Case:
     device.  no_http: no "http" handler registered; web: send the web-page
     commands.  spoken: True when the first words must turn green.
     beside_program: writes files into the folder of a copy of the program,
-    which the run starts instead.
+    which the run starts instead.  heard: the purchase dialog must appear
+    unless the first words turn green.  picture: True when the second
+    chapter's picture must show, False when it must not.  untitled_ok: the
+    window may stay untitled (its start-up then has no end to time).  held:
+    every pipe of the case has a writer, which never writes, for the run.
+    planted: settings is a function that puts a file of another kind at the
+    settings path; the program must neither read it (the view opens at the
+    top) nor write it.  scroll: line steps sent after the visit, each of
+    which saves the position.
     """
 
     def __init__(self, name, damage=None, purchase=None, settings=b"[Start]\r\nTheHarrowdeneVertshift=0\r\n",
                  settings_read_only=False, no_sound=False, no_http=False, web=False, spoken=None,
-                 title=None, beside_program=None):
+                 title=None, beside_program=None, heard=False, picture=None, untitled_ok=False, held=False,
+                 planted=False, scroll=0):
         self.name = name
         self.damage = damage
         self.purchase = purchase
@@ -55,6 +65,12 @@ class Case:
         self.spoken = spoken
         self.title = title
         self.beside_program = beside_program
+        self.heard = heard
+        self.picture = picture
+        self.untitled_ok = untitled_ok
+        self.held = held
+        self.planted = planted
+        self.scroll = scroll
 
 
 def _replace(folder, name, data):
@@ -84,6 +100,7 @@ def _noise(seed, n):
     return random.Random(seed).randbytes(n)
 
 
+
 # --- book.txt ---------------------------------------------------------------
 
 def _book_damages(slice_dir):
@@ -97,9 +114,9 @@ def _book_damages(slice_dir):
     # a private-use unit and characters outside the basic plane.
     odd_units = "Harrowdene \ud800 Winter \udfff \uffff \ue000 \U0001F600 \u4e2d\u6587 \u05e9\u05dc\u05d5\u05dd"
     return [
-        Case("book-missing", lambda d: _remove(d, BOOK), title="Error - the file book.txt is not found."),
-        Case("book-empty", lambda d: _replace(d, BOOK, b"")),
-        Case("book-bom-only", lambda d: _replace(d, BOOK, BOM)),
+        Case("book-missing", lambda d: _remove(d, BOOK), title=MISSING_BOOK),
+        Case("book-empty", lambda d: _replace(d, BOOK, b""), untitled_ok=True),
+        Case("book-bom-only", lambda d: _replace(d, BOOK, BOM), untitled_ok=True),
         Case("book-random-bytes", lambda d: _replace(d, BOOK, _noise(1, 65536))),
         Case("book-random-after-bom", lambda d: _replace(d, BOOK, BOM + _noise(2, 65535))),
         Case("book-odd-length", lambda d: _replace(d, BOOK, book + b"\x41")),
@@ -234,7 +251,7 @@ def _picture_damages(slice_dir):
         return damage
 
     return [
-        Case("picture-missing", all_pictures(lambda b: None)),
+        Case("picture-missing", all_pictures(lambda b: None), picture=False),
         Case("picture-zero-bytes", all_pictures(lambda b: b"")),
         Case("picture-truncated-header", all_pictures(lambda b: b[:30])),
         Case("picture-truncated-pixels", all_pictures(lambda b: b[:len(b) // 3])),
@@ -340,7 +357,7 @@ def _settings_cases():
 
 def _surroundings_cases():
     return [
-        Case("intact", purchase="no", spoken=True),
+        Case("intact", purchase="no", spoken=True, picture=True),
         Case("no-sound-device", no_sound=True),
         Case("no-http-handler", no_http=True, web=True),
     ]
