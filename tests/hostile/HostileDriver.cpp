@@ -173,9 +173,14 @@ bool FindFirstWords(HWND window, POINT& at)
     return false;
 }
 
-bool SpokenVisible(HWND window)
+// Whether green seen on the window lies over the clicked words: the green
+// covers the ink of the letters; the click may have been just below or
+// beside it, on the same line.
+bool GreenOverWords(const RECT& green, POINT words)
 {
-    return ClientPicture(window).CountColor(SpokenColor) > 0;
+    RECT line = green;
+    InflateRect(&line, 4, (line.bottom - line.top) / 2);
+    return PtInRect(&line, words) != FALSE;
 }
 
 struct CaseOptions {
@@ -247,6 +252,7 @@ int RunCase(const std::wstring& program, const std::wstring& folder, const CaseO
         // window keeps answering while it is open.
         session.Click("right-click", WM_RBUTTONDOWN, WM_RBUTTONUP, words);
         bool spoken = false;
+        bool spokenOnWords = false;
         const DWORD clicked = GetTickCount();
         // A case whose first words are to speak is given until a hang would
         // show; in the others green is only looked for, not required.
@@ -254,13 +260,16 @@ int RunCase(const std::wstring& program, const std::wstring& folder, const CaseO
         while (GetTickCount() - clicked < spokenWait && session.Alive()) {
             if (session.WaitForDialog(PurchaseCaption, 100) != nullptr)
                 break;
-            if (SpokenVisible(window)) {
+            RECT green = {};
+            if (ClientPicture(window).ColorBounds(SpokenColor, green)) {
                 spoken = true;
+                spokenOnWords = GreenOverWords(green, words);
                 break;
             }
         }
         HandleDialogs(session, "after the right-click", purchase);
         Report("spoken", spoken ? "1" : "0");
+        Report("spoken_on_words", spokenOnWords ? "1" : "0");
         session.Click("second right-click", WM_RBUTTONDOWN, WM_RBUTTONUP, words);
         session.Send("round trip", WM_NULL);
 
@@ -409,11 +418,7 @@ int RunDemo(const std::wstring& program, const std::wstring& folder)
             session.Fail("no green within " + std::to_string(WatchMilliseconds) + " ms of the right-click");
         } else {
             const Sighting& first = sightings.front();
-            // The green covers the ink of the letters; the click may have
-            // been just below or beside it, on the same line.
-            RECT line = first.bounds;
-            InflateRect(&line, 4, (line.bottom - line.top) / 2);
-            if (!PtInRect(&line, words))
+            if (!GreenOverWords(first.bounds, words))
                 session.Fail("the first green (" + Describe(first) + ") is not over the clicked words at " +
                              std::to_string(words.x) + "," + std::to_string(words.y));
             if (!moved)

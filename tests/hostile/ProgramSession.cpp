@@ -156,13 +156,20 @@ bool ProgramSession::Send(const char* what, UINT message, WPARAM wParam, LPARAM 
 {
     DWORD_PTR answer = 0;
     const DWORD start = GetTickCount();
+    // Once the program has ended or hung, every later message would only
+    // tell that again (a hang a minute each time).
+    if (gaveUp)
+        return false;
     if (SendMessageTimeoutW(mainWindow, message, wParam, lParam, SMTO_NORMAL, AnswerMilliseconds, &answer) == 0) {
         const DWORD error = GetLastError();
-        if (!Alive())
+        if (!Alive()) {
             Fail(std::string("the program ended during ") + what + ", exit code " + std::to_string(ExitCode()));
-        else {
-            Fail(std::string(what) + " not answered within 2 s (error " + std::to_string(error) + "); " +
-                 LateAnswer(mainWindow, start));
+            gaveUp = true;
+        } else {
+            const std::string late = LateAnswer(mainWindow, start);
+            Fail(std::string(what) + " not answered within " + std::to_string(AnswerMilliseconds / 1000) +
+                 " s (error " + std::to_string(error) + "); " + late);
+            gaveUp = late.rfind("answered after", 0) != 0;
         }
         return false;
     }

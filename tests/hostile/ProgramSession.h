@@ -82,6 +82,7 @@ private:
     std::unique_ptr<KernelHandle> thread;
     HWND mainWindow = nullptr;
     DWORD closeMilliseconds = 0;
+    bool gaveUp = false;
     uint64_t commitSeen = 0;
     std::vector<std::string> failures;
 };
