@@ -8,6 +8,10 @@ removes the name first, so the slice itself stays intact.
 A case also says what the program's settings file holds before the run, in
 what surroundings the program runs (no sound device, no web browser) and
 which outcomes the runner requires.
+
+Inputs of the wrong kind or size stand where a file should: a link to a
+terminal or an endless device, a pipe (with a writer that never writes, or
+none), and sparse files past 32 bits of size, which cost no disk.
 """
 
 import os
@@ -18,6 +22,7 @@ import struct
 
 BOOK = "book.txt"
 TRACK = "hd01.WAV"           # the first page's narration
+NEXT_TRACK = "hd02.WAV"
 TRANSLATION = "book_t1.txt"  # the first translation menu item
 TRANSLATIONS = ["book_t%d.txt" % i for i in range(1, 5)]
 PICTURES = ["Linden_Marsh_01.bmp", "Quarrystone_02.bmp", "Tamsin_02.bmp", "Terrace_03.bmp", "Corvane_04.bmp",
@@ -25,6 +30,9 @@ PICTURES = ["Linden_Marsh_01.bmp", "Quarrystone_02.bmp", "Tamsin_02.bmp", "Terra
 SETTINGS = "velmark.ini"
 SHIFT_KEY = "TheHarrowdeneVertshift"
 MISSING_BOOK = "Error - the file book.txt is not found."
+# The picture the second chapter's page shows, the one the runner can see.
+PICTURE = "Quarrystone_02.bmp"
+GB = 1 << 30
 
 BOM = b"\xff\xfe"
 
@@ -99,6 +107,67 @@ def _utf16(text):
 def _noise(seed, n):
     return random.Random(seed).randbytes(n)
 
+
+# Where a disk file should be: a device (by a link), a pipe, or a sparse
+# file of the given size that begins with the file's own bytes.
+KINDS = {"ptmx-link": "/dev/ptmx", "zero-link": "/dev/zero", "urandom-link": "/dev/urandom", "fifo-held": None,
+         "fifo": None, "sparse-4gb+60": 4 * GB + 60, "sparse-5gb": 5 * GB}
+
+
+def _plant(path, kind, head):
+    if os.path.lexists(path):
+        os.unlink(path)
+    what = KINDS[kind]
+    if isinstance(what, str):
+        os.symlink(what, path)
+    elif kind.startswith("fifo"):
+        os.mkfifo(path)
+    else:
+        _grow(path, head, what)
+
+
+def _grow(path, head, size):
+    """A new file at path: head, then a hole up to size."""
+    if os.path.lexists(path):
+        os.unlink(path)
+    with open(path, "wb") as f:
+        f.write(head)
+    os.truncate(path, size)
+
+
+def _link_next_track(slice_dir, folder):
+    """A second track after the first (any track will do): a first track
+    cut short then runs on into it silently, rather than into the purchase
+    dialog of a missing one, which would pass for the refusal."""
+    os.link(os.path.join(slice_dir, TRACK), os.path.join(folder, NEXT_TRACK))
+
+
+def _kind_cases(slice_dir):
+    """Every kind in place of the book, a translation file, the track, one
+    picture and all nine, and the settings file; each refused input must
+    behave as a missing one."""
+    targets = [("book", [BOOK], dict(title=MISSING_BOOK)), ("translation", [TRANSLATION], {}),
+               ("track", [TRACK], dict(purchase="yes")), ("picture", [PICTURE], dict(picture=False)),
+               ("pictures", PICTURES, dict(picture=False))]
+    cases = []
+    for target, names, refused in targets:
+        for kind in KINDS:
+            expect = dict(refused)
+            if target == "track" and kind.startswith("sparse"):
+                # Refused, or played from its 64-bit size: either is sound.
+                expect = dict(heard=True)
+            damage = (lambda names, kind: lambda d: [_plant(os.path.join(d, n), kind, _read(slice_dir, n))
+                                                     for n in names])(names, kind)
+            if target == "track":
+                damage = (lambda plant: lambda d: (plant(d), _link_next_track(slice_dir, d)))(damage)
+            cases.append(Case("%s-%s" % (target, kind), damage, held=kind == "fifo-held", **expect))
+    # The position saved at the head of a large file would move the view.
+    head = _settings("[Start]\r\n%s=4000\r\n" % SHIFT_KEY)
+    for kind in KINDS:
+        plant = (lambda kind: lambda path: _plant(path, kind, head))(kind)
+        # Enough steps to fill a pipe's buffer with positions.
+        cases.append(Case("settings-" + kind, settings=plant, planted=True, held=kind == "fifo-held", scroll=2400))
+    return cases
 
 
 # --- book.txt ---------------------------------------------------------------
@@ -365,7 +434,8 @@ def _surroundings_cases():
 
 def all_cases(slice_dir):
     return (_surroundings_cases() + _book_damages(slice_dir) + _translation_damages(slice_dir) +
-            _picture_damages(slice_dir) + _track_damages(slice_dir) + _settings_cases())
+            _picture_damages(slice_dir) + _track_damages(slice_dir) + _settings_cases() +
+            _kind_cases(slice_dir))
 
 
 def make_case_folder(slice_dir, case, folder):
