@@ -197,6 +197,9 @@ def _book_damages(slice_dir):
         Case("book-units-outside-code-pages", with_paragraphs([odd_units, odd_units * 200] + first[2:])),
         Case("book-no-bom", lambda d: _replace(d, BOOK, book[2:])),
         Case("book-directory", lambda d: (_remove(d, BOOK), os.mkdir(os.path.join(d, BOOK)))),
+        Case("book-5000000-empty-lines", with_paragraphs([first[0]] + [""] * 5000000 + first[1:])),
+        Case("book-26-million-character-first-line", with_paragraphs([("marsh lantern " * 1857143)[:26000000]] +
+                                                                    first[1:])),
     ]
 
 
@@ -306,6 +309,52 @@ def _offset_14_bitmap():
     counts them from."""
     data = _bitmap_header(1, 1020, bits=32, size_image=4080, offset=14, file_size=4096)
     return data + bytes([0x40]) * (4096 - len(data))
+
+
+def _rle8_bitmap(width, height, rows):
+    """An 8-bit run-length picture of the given sides; rows are its encoded
+    rows, each with its end-of-line code."""
+    data = b"".join(rows) + b"\x00\x01"
+    palette = b"".join(struct.pack("<I", 0xC02060 ^ (i * 0x030507)) for i in range(256))
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 1, len(data), 2835, 2835, 256, 0)
+    offset = 14 + len(info) + len(palette)
+    return struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset) + info + palette + data
+
+
+def _runs(lengths, gap=0):
+    """One row of runs of alternating colours, each after a skip of gap
+    pixels (a delta code), with its end-of-line code."""
+    skip = b"\x00\x02" + bytes([gap, 0]) if gap else b""
+    return b"".join(skip + bytes([n, 3 + 6 * (i % 2)]) for i, n in enumerate(lengths)) + b"\x00\x00"
+
+
+# Pictures whose bytes declare far more than they hold, or whose runs are
+# shaped to cost the system's decoder time out of proportion to their size:
+# it keeps the pixels the runs cover as a region, one rectangle for each
+# stretch of runs, which it adds one at a time, so stretches that neither
+# touch in their row nor match the row above cost it with the square of
+# their count.
+PICTURE_SHAPES = [
+    ("rle8-1084-bytes-23170x23170", lambda: _rle8_bitmap(23170, 23170, [_runs([2])])),
+    ("rle8-16x65535-one-run-a-row", lambda: _rle8_bitmap(16, 65535, [_runs([16 - 8 * (y % 2)]) for y in range(65535)])),
+    ("rle8-64002x16-32000-runs-a-row", lambda: _rle8_bitmap(64002, 16, [_runs([1] * 32000, gap=1)] * 4 +
+                                                             [b"\x00\x00"] * 12)),
+]
+PLAIN_SIDE = 23170  # 24-bit, 1.6 GB of pixels: a hole after the header
+
+
+def _shape_cases():
+    cases = []
+    for prefix, names in (("picture", [PICTURE]), ("pictures", PICTURES)):
+        for shape, make in PICTURE_SHAPES:
+            damage = (lambda names, make: lambda d: [_replace(d, n, make()) for n in names])(names, make)
+            cases.append(Case("%s-%s" % (prefix, shape), damage, picture=False))
+        head = _bitmap_header(PLAIN_SIDE, PLAIN_SIDE)
+        size = len(head) + ((PLAIN_SIDE * 24 + 31) // 32) * 4 * PLAIN_SIDE
+        cases.append(Case("%s-sparse-24bit-%dx%d" % (prefix, PLAIN_SIDE, PLAIN_SIDE),
+                          (lambda names: lambda d: [_grow(os.path.join(d, n), head, size) for n in names])(names),
+                          picture=False))
+    return cases
 
 
 def _picture_damages(slice_dir):
@@ -434,8 +483,8 @@ def _surroundings_cases():
 
 def all_cases(slice_dir):
     return (_surroundings_cases() + _book_damages(slice_dir) + _translation_damages(slice_dir) +
-            _picture_damages(slice_dir) + _track_damages(slice_dir) + _settings_cases() +
-            _kind_cases(slice_dir))
+            _picture_damages(slice_dir) + _track_damages(slice_dir) + _settings_cases() + _kind_cases(slice_dir) +
+            _shape_cases())
 
 
 def make_case_folder(slice_dir, case, folder):
