@@ -298,7 +298,8 @@ bool ProgramSession::Peaks(uint64_t& workingSet, uint64_t& commit)
 {
     PROCESS_MEMORY_COUNTERS_EX counters = {};
     counters.cb = sizeof(counters);
-    if (!GetProcessMemoryInfo(Process(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+    // Wine answers for an ended process with zeros.
+    if (!Alive() || !GetProcessMemoryInfo(Process(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                               sizeof(counters)))
         return false;
     commitSeen = std::max<uint64_t>({commitSeen, counters.PeakPagefileUsage, counters.PagefileUsage,
