@@ -8,6 +8,12 @@
 const ColorRGB TextColor(0, 0, 0);
 const ColorRGB SpokenColor(0, 159, 0);
 
+namespace {
+
+constexpr uint32_t MaxTitleUnits = 256;
+
+} // namespace
+
 bool CreateBookWindow(BookWindow*& window)
 {
     window = new (std::nothrow) BookWindow();
@@ -55,9 +61,7 @@ void BookWindow::Start()
     SetTitleFromFirstParagraph(paragraphs);
     textLayer.UpdateDocumentHeight();
 
-    int32_t saved = static_cast<int32_t>(
-        GetPrivateProfileIntW(SettingsSection, reinterpret_cast<const wchar_t*>(SettingsKeyName()), 0,
-                              SettingsFileName));
+    int32_t saved = ReadShiftSetting();
     // A hand-edited negative value would put the view above the book.
     if (saved < 0)
         saved = 0;
@@ -89,8 +93,18 @@ void BookWindow::SetTitleFromFirstParagraph(ParagraphList& paragraphs)
         return;
     // The paragraph's end unit is no character of the title; the title bar
     // would draw it as a box.
-    if (text.count > 0 && text.At(text.count - 1) == u'\r')
-        title[text.count - 1] = 0;
+    uint32_t n = text.count;
+    if (n > 0 && text.At(n - 1) == u'\r')
+        n -= 1;
+    // A title bar shows a line's worth at most, and the X server refuses a
+    // window name of many megabytes, which ends the program. A surrogate
+    // pair is kept whole or left out.
+    if (n > MaxTitleUnits) {
+        n = MaxTitleUnits;
+        if (text.At(n - 1) >= 0xD800 && text.At(n - 1) <= 0xDBFF)
+            n -= 1;
+    }
+    title[n] = 0;
     SetTitle(title.get());
 }
 

@@ -5,7 +5,6 @@
 #include "app/Application.h"
 #include "view/DrawLayer.h"
 
-const wchar_t* const SettingsFileName = L"velmark.ini";
 const wchar_t* const SettingsSection = L"Start";
 
 namespace {
@@ -177,9 +176,12 @@ bool WindowBase::StartTimer(UINT milliseconds)
 
 void WindowBase::WriteShiftSetting()
 {
-    wchar_t value[16];
-    swprintf(value, sizeof(value) / sizeof(value[0]), L"%d", static_cast<int>(shift));
-    WritePrivateProfileStringW(SettingsSection, AsWide(SettingsKeyName()), value, SettingsFileName);
+    settings.Write(SettingsSection, AsWide(SettingsKeyName()), shift);
+}
+
+int32_t WindowBase::ReadShiftSetting()
+{
+    return settings.Read(SettingsSection, AsWide(SettingsKeyName()));
 }
 
 void WindowBase::ScrollUp(int32_t pixels, uint8_t updateBar)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "app/SettingsFile.h"
 #include "core/BoundedArray.h"
 #include "core/Geometry.h"
 #include "core/WideString.h"
@@ -101,6 +102,8 @@ public:
     int32_t PixelsPerScrollUnit();
     void SetScrollBarPos(int32_t position);
     void UpdateScrollRange();
+    // The saved shift, 0 when no settings file holds one.
+    int32_t ReadShiftSetting();
 
     // Mouse, stored in document coordinates.
     void TrackMouse(uint16_t x, uint16_t y);
@@ -145,6 +148,7 @@ public:
     Point mousePoint;
     Rect clientRect;
     WindowSegmentArray segments;
+    ShiftSettings settings;
 
     // A state change that the next paint must show although no invalidation
     // covers it (recolouring invalidates only the last line of its range):
@@ -169,7 +173,5 @@ protected:
 // no desktop window.
 void GetDesktopSize(int32_t& width, int32_t& height);
 
-// Settings file and section; the file is named without a directory, so the
-// profile functions keep it in the Windows directory.
-extern const wchar_t* const SettingsFileName;
+// Section of the settings file (ShiftSettings) that holds the shift.
 extern const wchar_t* const SettingsSection;

@@ -359,6 +359,10 @@ bool AudioPlayer::OpenTrackFile()
     TrackNameUnit* name = CurrentSlot().segment.trackName;
     if (name == nullptr || name[0] == 0)
         return false;
+    // A pipe or a device is never handed to mmio, which would wait on it or
+    // read it without end; nor a file whose offsets leave 32 bits.
+    if (trackFile.checked.Open(name, MaxTrackBytes) != DiskFileState::Open)
+        return false;
 #ifdef UNICODE
     HMMIO file = mmioOpenW(name, nullptr, MMIO_READ | MMIO_ALLOCBUF);
 #else
@@ -366,7 +370,7 @@ bool AudioPlayer::OpenTrackFile()
 #endif
     if (file == nullptr)
         return false;
-    trackFile.Reset(file);
+    trackFile.mmio.Reset(file);
 
     MMCKINFO riff;
     ZeroMemory(&riff, sizeof(riff));
@@ -408,11 +412,12 @@ bool AudioPlayer::OpenTrackFile()
     dataSize = data.cksize;
     dataOffset = data.dwDataOffset;
     // A "data" size that runs past the end of the file plays what is there.
-    LONG fileEnd = mmioSeek(file, 0, SEEK_END);
-    if (fileEnd < 0 || static_cast<uint32_t>(fileEnd) < dataOffset)
+    // The size is the one the check saw, which the bound keeps in 32 bits.
+    const uint32_t fileEnd = static_cast<uint32_t>(trackFile.checked.Size());
+    if (fileEnd < dataOffset)
         return false;
-    if (static_cast<uint32_t>(fileEnd) - dataOffset < dataSize)
-        dataSize = static_cast<uint32_t>(fileEnd) - dataOffset;
+    if (fileEnd - dataOffset < dataSize)
+        dataSize = fileEnd - dataOffset;
     ComputeTrackDuration(dataSize, waveFormat);
     return true;
 }

@@ -12,6 +12,14 @@
 #include "book/TrackTime.h"
 #include "core/CriticalLock.h"
 
+// The largest track played: 32 times the edition's largest (8 MB). mmio
+// walks a track's chunks one by one to find its data, about 4 ms a megabyte
+// of small chunks, so the bound keeps that walk near a second; it also keeps
+// every offset into the track within the signed 32 bits of an mmio seek. A
+// larger track, or one that is no file on a disk, is refused like an
+// unreadable one.
+constexpr uint64_t MaxTrackBytes = 256u * 1024u * 1024u;
+
 // One buffer of the ring that streams a track to the wave-out device.
 class BufferSlot {
 public:
@@ -134,7 +142,7 @@ public:
     KernelHandle threadHandle;
     uint8_t threadSuspended;
     uint32_t threadId;
-    MmioFile trackFile;
+    TrackFile trackFile;
     WAVEFORMATEX waveFormat;
     // What the device is opened with: waveFormat, followed by the rest of an
     // extensible record (valid bits, speaker mask, sample format) when the

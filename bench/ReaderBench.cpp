@@ -293,8 +293,7 @@ void StartInPhases(BookWindow& w)
     w.SetTitleFromFirstParagraph(paragraphs);
     w.textLayer.UpdateDocumentHeight();
     rest += laps.Next("rest.title", "title and document height");
-    int32_t saved = static_cast<int32_t>(GetPrivateProfileIntW(
-        SettingsSection, reinterpret_cast<const wchar_t*>(w.SettingsKeyName()), 0, SettingsFileName));
+    int32_t saved = w.ReadShiftSetting();
     if (saved < 0)
         saved = 0;
     rest += laps.Next("rest.read_setting", "saved position read");
@@ -657,8 +656,7 @@ int main(int argc, char** argv)
     window = application->window;
     BookWindow& w = *window;
     // Every run opens at the top of the book, whatever an earlier one saved.
-    WritePrivateProfileStringW(SettingsSection, reinterpret_cast<const wchar_t*>(w.SettingsKeyName()), L"0",
-                               SettingsFileName);
+    w.settings.Write(SettingsSection, reinterpret_cast<const wchar_t*>(w.SettingsKeyName()), 0);
 
     // What Application::Start does, with the window procedure observed from
     // the moment the window exists.

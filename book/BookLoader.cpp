@@ -53,7 +53,9 @@ uint8_t BookLoader::LoadBook()
 uint8_t BookLoader::LoadBookText(ParagraphList& paragraphs)
 {
     FreeText();
-    if (!ReadUtf16File(text, "book.txt", textLength)) {
+    if (!ReadUtf16File(text, "book.txt", textLength, MaxBookBytes) ||
+        !LinesWithin(text, textLength, MaxParagraphs, MaxLineUnits)) {
+        FreeText();
         const uint32_t n = static_cast<uint32_t>(sizeof MissingBookText / sizeof MissingBookText[0] - 1);
         text = new (std::nothrow) Utf16Unit[n];
         if (text != nullptr) {
@@ -81,6 +83,21 @@ bool BookLoader::CountLines(uint32_t& count, const Utf16Unit* units, uint32_t le
     }
     count = n;
     return true;
+}
+
+bool BookLoader::LinesWithin(const Utf16Unit* units, uint32_t length, uint32_t maxLines, uint32_t maxLineUnits)
+{
+    const Utf16Unit lineBreak = LineBreakChar();
+    uint32_t lines = 1;
+    uint32_t start = 0;
+    for (uint32_t j = 0; j < length; ++j) {
+        if (units[j] != lineBreak)
+            continue;
+        if (j - start > maxLineUnits || ++lines > maxLines)
+            return false;
+        start = j + 1;
+    }
+    return length - start <= maxLineUnits;
 }
 
 bool BookLoader::SplitParagraphs(ParagraphList& paragraphs, const Utf16Unit* units, uint32_t length)
@@ -153,24 +170,34 @@ uint8_t BookLoader::LoadTranslations(ParagraphList& paragraphs)
 {
     char name[32];
     uint32_t n = 0;
-    for (;;) {
+    for (; n < MaxTranslationFiles; ++n) {
         TranslationFileName(name, n + 1);
         if (!FileExists(name))
             break;
-        n += 1;
     }
 
     paragraphs.SetTranslationCount(n);
     SizeTranslationLists(paragraphs, n);
 
     uint8_t result = 1;
+    uint32_t recordsLeft = MaxRecordsInAllFiles;
     for (uint32_t t = 0; t < n; ++t) {
         TranslationFileName(name, t + 1);
         Utf16Unit* units = nullptr;
         uint32_t length = 0;
         result = ReadUtf16File(units, name, length) ? 1 : 0;
         if (result == 1) {
-            ParseTranslationFile(paragraphs, t, units, length);
+            // A record is two lines, so the lines bound what the pieces of
+            // one file, and of all files together, can cost.
+            const uint32_t records = recordsLeft < MaxRecordsPerFile ? recordsLeft : MaxRecordsPerFile;
+            if (LinesWithin(units, length, 2 * records + 1, length)) {
+                uint32_t lines = 0;
+                CountLines(lines, units, length);
+                recordsLeft -= lines / 2;
+                ParseTranslationFile(paragraphs, t, units, length);
+            } else {
+                result = 0;
+            }
             delete[] units;
         }
     }

@@ -10,6 +10,21 @@
 // no digit is there, which reads as 0).
 uint32_t ParseDecimal(const Utf16Unit* units, uint32_t length, uint32_t from, uint32_t& end);
 
+// What the book's files may cost. Every paragraph, unit and piece is kept,
+// laid out and given regions at start-up, so these bounds are what keeps any
+// book's start-up time and memory near the edition's (a book of 0.54 MB,
+// 1,597 paragraphs, lines of at most 1,331 units; four translation files of
+// 1,708 records each). A book past a bound is refused like a missing one; a
+// translation file past a bound keeps its number but gives no pieces.
+constexpr uint64_t MaxBookBytes = 4u * 1024u * 1024u;
+constexpr uint32_t MaxParagraphs = 50000;
+constexpr uint32_t MaxLineUnits = 32768; // a line's units, its CR included
+// The Translations menu names four; later files are reached only by clicking
+// on through a piece's translations.
+constexpr uint32_t MaxTranslationFiles = 8;
+constexpr uint32_t MaxRecordsPerFile = 100000;
+constexpr uint32_t MaxRecordsInAllFiles = 200000;
+
 // Fills the global document from "book.txt" and "book_t1.txt", "book_t2.txt",
 // ... in the working directory, then has the synchronisation table built.
 //
@@ -30,6 +45,9 @@ public:
     uint8_t LoadBookText(ParagraphList& paragraphs);
 
     static bool CountLines(uint32_t& count, const Utf16Unit* units, uint32_t length);
+    // False when the text holds more than maxLines lines, or a line longer
+    // than maxLineUnits.
+    static bool LinesWithin(const Utf16Unit* units, uint32_t length, uint32_t maxLines, uint32_t maxLineUnits);
     static bool SplitParagraphs(ParagraphList& paragraphs, const Utf16Unit* units, uint32_t length);
     static bool SplitWords(WordSpanArray& spans, const Utf16Unit* units, uint32_t n, bool hasEndUnit);
     static bool CopyUnits(WideString& target, const Utf16Unit* units, uint32_t n);

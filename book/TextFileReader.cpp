@@ -1,49 +1,15 @@
 #include "book/TextFileReader.h"
 
-#include <cstdio>
 #include <memory>
 #include <new>
-#include <vector>
+
+#include "core/DiskFile.h"
 
 namespace {
 
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FileHandle = std::unique_ptr<FILE, FileCloser>;
-
 // Leaves room so that position arithmetic on a text (a few units past the
-// end at most) never wraps in 32 bits.
+// end at most) never wraps in 32 bits, whatever bound a caller gives.
 constexpr uint64_t MaxUnits = 0xFFFFFF00u;
-
-// The whole file in memory, in large reads: the files are read at start-up,
-// where one call per unit would cost far more than the parsing itself.
-bool ReadAllBytes(FILE* file, std::vector<unsigned char>& bytes)
-{
-    size_t expected = 0;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        long size = std::ftell(file);
-        if (size > 0)
-            expected = static_cast<size_t>(size);
-        std::rewind(file);
-    }
-    // One byte more than expected, so that the end of the file is seen
-    // without growing the buffer.
-    bytes.resize(expected + 1);
-    size_t used = 0;
-    for (;;) {
-        if (used == bytes.size())
-            bytes.resize(bytes.size() * 2);
-        size_t got = std::fread(bytes.data() + used, 1, bytes.size() - used, file);
-        if (got == 0)
-            break;
-        used += got;
-        if (used / 2 > MaxUnits + 1)
-            return false;
-    }
-    bytes.resize(used);
-    return std::ferror(file) == 0;
-}
 
 } // namespace
 
@@ -61,39 +27,35 @@ void TextFileReader::FreeText()
 
 bool TextFileReader::FileExists(const char* path)
 {
-    FileHandle file(std::fopen(path, "rb"));
-    return file != nullptr;
+    DiskFile file;
+    return file.Open(path, 0) != DiskFileState::Missing;
 }
 
-bool TextFileReader::ReadUtf16File(Utf16Unit*& buffer, const char* path, uint32_t& length)
+bool TextFileReader::ReadUtf16File(Utf16Unit*& buffer, const char* path, uint32_t& length, uint64_t maxBytes)
 {
     length = 0;
     buffer = nullptr;
-    FileHandle file(std::fopen(path, "rb"));
-    if (!file)
+    DiskFile file;
+    if (file.Open(path, maxBytes) != DiskFileState::Open)
         return false;
 
-    try {
-        std::vector<unsigned char> bytes;
-        if (!ReadAllBytes(file.get(), bytes))
-            return false;
-        file.reset();
-
-        size_t units = bytes.size() / 2;
-        if (units <= 1)
-            return true;
-        uint32_t n = static_cast<uint32_t>(units - 1);
-        Utf16Unit* out = new (std::nothrow) Utf16Unit[n];
-        if (out == nullptr)
-            return false;
-        // Little-endian on disk, whatever the host.
-        const unsigned char* src = bytes.data() + 2;
-        for (uint32_t i = 0; i < n; ++i, src += 2)
-            out[i] = static_cast<Utf16Unit>(src[0] | (src[1] << 8));
-        buffer = out;
-        length = n;
+    // The size seen at the open decides how much is read: a file that grows
+    // meanwhile costs no more, one that shrinks fails its read.
+    const uint64_t units = file.Size() / 2;
+    if (units <= 1)
         return true;
-    } catch (...) {
+    if (units - 1 > MaxUnits)
         return false;
-    }
+    const uint32_t n = static_cast<uint32_t>(units - 1);
+    std::unique_ptr<Utf16Unit[]> out(new (std::nothrow) Utf16Unit[n]);
+    unsigned char mark[2];
+    if (out == nullptr || !file.Read(mark, sizeof mark) || !file.Read(out.get(), size_t{n} * 2))
+        return false;
+    // Little-endian on disk, whatever the host.
+    auto* bytes = reinterpret_cast<unsigned char*>(out.get());
+    for (uint32_t i = 0; i < n; ++i)
+        out[i] = static_cast<Utf16Unit>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    buffer = out.release();
+    length = n;
+    return true;
 }

@@ -2,108 +2,120 @@
 
 #include <memory>
 #include <new>
-#include <utility>
 
 #include "app/WindowBase.h"
+#include "core/DiskFile.h"
 #include "view/BitmapFileCheck.h"
 
 namespace {
 
-// The path that query (buffer, size) writes, asked once for its size and once
-// for the text; null when it fails or the size changed in between (another
-// thread may change the current directory).
-template <typename Query>
-std::unique_ptr<wchar_t[]> QueryPath(Query query)
-{
-    const DWORD need = query(nullptr, 0);
-    if (need == 0)
-        return nullptr;
-    std::unique_ptr<wchar_t[]> path(new (std::nothrow) wchar_t[need]);
-    if (path && query(path.get(), need) + 1 != need)
-        path.reset();
-    return path;
-}
-
-// The full path of name in the current directory.
-std::unique_ptr<wchar_t[]> FullPath(const wchar_t* name)
-{
-    return QueryPath([name](wchar_t* buffer, DWORD size) { return GetFullPathNameW(name, size, buffer, nullptr); });
-}
-
 #ifndef UNICODE
-// The path in the program's code page, or null when the code page cannot
-// spell it: a path with stand-in characters would name another file.
-std::unique_ptr<char[]> CodePagePath(const wchar_t* path)
+// The text in the program's code page, or null when the code page cannot
+// spell it: a name with stand-in characters would name another file.
+std::unique_ptr<char[]> CodePageText(const wchar_t* text)
 {
     // UTF-8 spells everything and takes neither flags nor a stand-in test.
     const bool utf8 = GetACP() == CP_UTF8;
     const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
     BOOL lossy = FALSE;
     BOOL* const lossyTest = utf8 ? nullptr : &lossy;
-    const int need = WideCharToMultiByte(CP_ACP, flags, path, -1, nullptr, 0, nullptr, lossyTest);
+    const int need = WideCharToMultiByte(CP_ACP, flags, text, -1, nullptr, 0, nullptr, lossyTest);
     if (need <= 0 || lossy)
         return nullptr;
     std::unique_ptr<char[]> narrow(new (std::nothrow) char[static_cast<size_t>(need)]);
-    if (narrow && WideCharToMultiByte(CP_ACP, flags, path, -1, narrow.get(), need, nullptr, lossyTest) != need)
+    if (narrow && WideCharToMultiByte(CP_ACP, flags, text, -1, narrow.get(), need, nullptr, lossyTest) != need)
         narrow.reset();
     return narrow;
 }
 #endif
 
-// A picture file resolved once, from its bare name, to the file of that name
-// in the current directory, checked, and held open for the system loader.
+// ".\" and the bare name: the file of that name in the current directory.
 // Handed a bare name, the loader would look beside the program first and
-// could read a file the check never saw; handed this path, it searches
-// nowhere. While held, the file is shared for reading only, so nothing can
-// write, replace or remove it between the check and the load.
+// could read a file the check never saw; handed this, it searches nowhere,
+// and the 8-bit build converts no folder's name, which its code page may
+// not spell.
+std::unique_ptr<TCHAR[]> CurrentFolderPath(const Utf16Unit* fileName)
+{
+    const wchar_t* name = reinterpret_cast<const wchar_t*>(fileName);
+#ifdef UNICODE
+    const wchar_t* bare = name;
+#else
+    std::unique_ptr<char[]> converted = CodePageText(name);
+    if (!converted)
+        return nullptr;
+    const char* bare = converted.get();
+#endif
+    const size_t length = lstrlen(bare);
+    std::unique_ptr<TCHAR[]> path(new (std::nothrow) TCHAR[length + 3]);
+    if (path) {
+        path[0] = TEXT('.');
+        path[1] = TEXT('\\');
+        for (size_t i = 0; i <= length; ++i)
+            path[i + 2] = bare[i];
+    }
+    return path;
+}
+
+// Run-length pixels are read this much at a time for counting their spans.
+constexpr size_t WalkBlockBytes = 64 * 1024;
+
+// A picture file checked and held open for the system loader. While held,
+// the file is shared for reading only, so nothing can write, replace or
+// remove it between the check and the load.
 class CheckedPicture {
 public:
-    // False when the file is missing, cannot be read, or its headers
-    // describe colours or pixels outside it.
+    // False when the file is missing, is no disk file, or its headers
+    // describe colours or pixels outside it or a cost past the bounds.
     bool Open(const Utf16Unit* fileName)
     {
-        std::unique_ptr<wchar_t[]> full = FullPath(reinterpret_cast<const wchar_t*>(fileName));
-        if (!full)
-            return false;
-#ifdef UNICODE
-        path = std::move(full);
-        file.Reset(CreateFileW(path.get(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-#else
-        path = CodePagePath(full.get());
-        if (!path) {
-            // A folder the code page cannot spell may still have a short
-            // name it can.
-            const wchar_t* longPath = full.get();
-            std::unique_ptr<wchar_t[]> shortPath = QueryPath(
-                [longPath](wchar_t* buffer, DWORD size) { return GetShortPathNameW(longPath, buffer, size); });
-            if (!shortPath)
-                return false;
-            path = CodePagePath(shortPath.get());
-            if (!path)
-                return false;
-        }
-        file.Reset(CreateFileA(path.get(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-#endif
-        LARGE_INTEGER size;
-        if (!file.IsOpen() || !GetFileSizeEx(file.Get(), &size))
+        path = CurrentFolderPath(fileName);
+        if (!path || file.Open(path.get(), PictureMostFileBytes) != DiskFileState::Open)
             return false;
         // A file shorter than the fields reads as if zeros followed.
         uint8_t head[BitmapCheckHeadBytes] = {};
-        DWORD total = 0;
-        for (DWORD got = 1; got != 0 && total < sizeof head; total += got) {
-            if (!ReadFile(file.Get(), head + total, static_cast<DWORD>(sizeof head - total), &got, nullptr))
-                return false;
-        }
-        return BitmapLiesInsideFile(head, static_cast<uint64_t>(size.QuadPart));
+        const size_t headBytes = file.Size() < sizeof head ? static_cast<size_t>(file.Size()) : sizeof head;
+        BitmapLayout layout;
+        if (!file.Read(head, headBytes) || !ReadBitmapLayout(head, file.Size(), layout) ||
+            !BitmapSizeWithinBounds(layout))
+            return false;
+        return !layout.RunLength() || RunSpansWithinBounds(layout, head, headBytes);
     }
 
     const TCHAR* Path() const { return path.get(); }
 
 private:
+    // Reads the pixels through the held handle, which stands after the head.
+    bool RunSpansWithinBounds(const BitmapLayout& layout, const uint8_t* head, size_t headBytes)
+    {
+        RunSpanCount spans(layout);
+        const uint64_t room = file.Size() - layout.pixelStart;
+        uint64_t position = headBytes;
+        bool more = true;
+        // Pixels may start inside the head, over the header's own bytes.
+        if (layout.pixelStart < headBytes)
+            more = spans.Take(head + layout.pixelStart, static_cast<size_t>(headBytes - layout.pixelStart));
+        std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[WalkBlockBytes]);
+        if (!buffer)
+            return false;
+        uint8_t* const block = buffer.get();
+        while (more && spans.BytesWanted() > 0 && position < file.Size()) {
+            const bool skipping = position < layout.pixelStart;
+            const uint64_t left = file.Size() - position;
+            const uint64_t wanted = skipping                     ? layout.pixelStart - position
+                                    : spans.BytesWanted() < left ? spans.BytesWanted()
+                                                                 : left;
+            const size_t n = wanted < WalkBlockBytes ? static_cast<size_t>(wanted) : WalkBlockBytes;
+            if (!file.Read(block, n))
+                return false;
+            position += n;
+            if (!skipping)
+                more = spans.Take(block, n);
+        }
+        return spans.ReadsWithin(room) && spans.Spans() <= PictureMostRunSpans;
+    }
+
     std::unique_ptr<TCHAR[]> path;
-    KernelHandle file;
+    DiskFile file;
 };
 
 } // namespace

@@ -38,9 +38,10 @@ public:
     uint8_t SetIllustrationCount(int32_t n);
     // Loads fileName (a bare name, looked up in the current directory only)
     // into entry index; returns the bitmap, null when the file is missing,
-    // is no bitmap the loader takes, or its headers describe colours or
-    // pixels that lie outside the file (the system loader would read past
-    // its end).
+    // is no disk file, is no bitmap the loader takes, its headers describe
+    // colours or pixels that lie outside the file (the system loader would
+    // read past its end), or it would cost the loader more than the bounds
+    // of view/BitmapFileCheck.h allow.
     HBITMAP PlaceIllustration(uint32_t index, const Utf16Unit* fileName, int32_t top, int32_t left);
     // The same with the bitmap already made by LoadIllustration; the entry
     // takes it over.
@@ -50,7 +51,8 @@ public:
     // on another thread; it touches nothing of a layer.
     static HBITMAP LoadIllustration(HINSTANCE instance, const Utf16Unit* fileName);
     // Called, when set, after a picture file passed the check and before the
-    // system loader reads it, with the path the loader is handed.
+    // system loader reads it, with the path the loader is handed; the check
+    // still holds the file open.
     static void (*loadHook)(const TCHAR* path);
 
     uint32_t IllustrationCount() const { return illustrations.count; }

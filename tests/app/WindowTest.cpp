@@ -166,6 +166,18 @@ TEST_F(WindowTest, MissingBookShowsTheMessageAsTitle)
     EXPECT_TRUE(program.Close());
 }
 
+// A first paragraph of any length gives a title of a line's worth: its first
+// 256 units, here 255, for the 256th begins a surrogate pair.
+TEST_F(WindowTest, LongFirstParagraphGivesABoundedTitle)
+{
+    const std::u16string first = std::u16string(255, u'a') + u"\xD83D\xDE00" + std::u16string(3000, u'b');
+    WriteUtf16File(folder.File(L"book.txt"), JoinParagraphs({first, u"Harrowdene"}));
+    RunningProgram program(folder.Path());
+    ASSERT_TRUE(program.WaitForWindow());
+    EXPECT_EQ(program.Title(), std::wstring(255, L'a'));
+    EXPECT_TRUE(program.Close());
+}
+
 TEST_F(WindowTest, ExitCommandEndsTheProgram)
 {
     WriteBook(5);

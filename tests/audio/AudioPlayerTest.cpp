@@ -121,4 +121,40 @@ TEST_F(PlayerTest, FilesThatAreNoTracksAreMissing)
         EXPECT_EQ(PlayOne(name, 400), "P ") << name;
 }
 
+// The track's file size sets its length, read in 64 bits: a file past the
+// bound (a track grown sparse past 4 GB included) is refused, as is a pipe
+// that nobody writes, and the purchase dialog shows for both.
+TEST_F(PlayerTest, TracksPastTheBoundOrNoDiskFilesAreMissing)
+{
+    WavLayout w;
+    w.milliseconds = 400;
+    w.dataSizeFieldDelta = 0x7FFFFFFF;
+    const std::string bytes = WavBytes(w);
+    const struct {
+        const char* name;
+        uint64_t size;
+        const char* expected;
+    } cases[] = {
+        {"bound.wav", MaxTrackBytes, "H0 U0 "},
+        {"past.wav", MaxTrackBytes + 1, "P "},
+        {"sparse.wav", (uint64_t{1} << 32) + 60, "P "},
+    };
+    for (const auto& c : cases) {
+        WriteFileBytes(c.name, bytes);
+        KernelHandle file(CreateFileA(c.name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        LARGE_INTEGER end;
+        end.QuadPart = static_cast<LONGLONG>(c.size);
+        ASSERT_TRUE(SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get())) << c.name;
+        file.Reset();
+        EXPECT_EQ(PlayOne(c.name, 400), c.expected) << c.name;
+    }
+    // The whole file after the header is the track's data.
+    EXPECT_EQ(GetLastTrackDuration().ToMilliseconds(), (MaxTrackBytes - 44) / (w.AvgBytes() / 1000));
+
+    const std::string pipe = "\\\\.\\pipe\\vm_track_" + std::to_string(GetCurrentProcessId());
+    KernelHandle server(CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr));
+    ASSERT_NE(server.Get(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(PlayOne(pipe.c_str(), 400), "P ") << pipe;
+}
+
 } // namespace

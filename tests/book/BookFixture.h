@@ -14,6 +14,12 @@
 
 #include "core/WideString.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace bookfixture {
 
 // Enters a fresh empty directory for the test's lifetime and returns to the
@@ -83,5 +89,44 @@ inline std::u16string ToU16(const WideString& s)
 {
     return s.items == nullptr ? std::u16string() : std::u16string(s.items, s.items + s.count);
 }
+
+#ifndef _WIN32
+// A pipe that a writer holds open with a few bytes in it: a reader would
+// take them and then wait at the pipe for ever.
+class HeldPipe {
+public:
+    explicit HeldPipe(const char* name)
+    {
+        EXPECT_EQ(mkfifo(name, 0600), 0) << name;
+        writer = open(name, O_RDWR | O_NONBLOCK);
+        EXPECT_EQ(write(writer, "\xFF\xFE" "ab", 4), 4) << name;
+    }
+    ~HeldPipe() { Release(); }
+    HeldPipe(const HeldPipe&) = delete;
+    HeldPipe& operator=(const HeldPipe&) = delete;
+
+    // Lets a reader that waits at the pipe see its end.
+    void Release()
+    {
+        if (writer >= 0)
+            close(writer);
+        writer = -1;
+    }
+    bool Untouched()
+    {
+        char bytes[8];
+        return writer >= 0 && read(writer, bytes, sizeof bytes) == 4;
+    }
+
+private:
+    int writer = -1;
+};
+
+inline void WriteSparse(const char* name, uint64_t size)
+{
+    std::ofstream(name, std::ios::binary | std::ios::trunc).close();
+    ASSERT_EQ(truncate(name, static_cast<off_t>(size)), 0) << name;
+}
+#endif
 
 } // namespace bookfixture

@@ -140,6 +140,13 @@ TEST(BookLoader, MissingBookBecomesTheMessage)
     EXPECT_EQ(words.back(), std::make_pair(static_cast<int32_t>(n), 0));
 }
 
+// The bytes as "book.txt" in the working directory, loaded.
+void LoadBookBytes(BookLoader& loader, const std::vector<unsigned char>& bytes, ParagraphList& list, const char* what)
+{
+    WriteBytes("book.txt", bytes);
+    EXPECT_EQ(loader.LoadBookText(list), 1) << what;
+}
+
 struct FileCase {
     const char* what;
     std::vector<unsigned char> bytes;
@@ -161,9 +168,8 @@ TEST(BookLoader, LoadBookTextFromHostileFiles)
     ScratchDirectory dir;
     BookLoader loader;
     for (const auto& c : cases) {
-        WriteBytes("book.txt", c.bytes);
         ParagraphList list;
-        EXPECT_EQ(loader.LoadBookText(list), 1) << c.what;
+        LoadBookBytes(loader, c.bytes, list, c.what);
         ExpectParagraphs(list, c.paragraphs, c.what);
     }
 }
@@ -171,25 +177,66 @@ TEST(BookLoader, LoadBookTextFromHostileFiles)
 TEST(BookLoader, VeryLongLines)
 {
     std::u16string words;
-    std::u16string solid(100000, u'w');
-    for (uint32_t i = 0; i < 100000; ++i)
+    std::u16string solid(MaxLineUnits - 1, u'w');
+    for (uint32_t i = 0; i < MaxLineUnits - 1; ++i)
         words += (i % 10 == 9) ? u' ' : u'a';
     ScratchDirectory dir;
-    WriteUtf16File("book.txt", solid + u"\r\n" + words + u"\r\n" + solid);
+    // Lines as long as a book's may be, the last without its CR.
+    WriteUtf16File("book.txt", solid + u"\r\n" + words + u"\r\n" + solid + u"w");
     BookLoader loader;
     ParagraphList list;
     ASSERT_EQ(loader.LoadBookText(list), 1);
     ASSERT_EQ(list.count, 3u);
-    EXPECT_EQ(list.At(0).Text().count, 100001u);
-    EXPECT_EQ(WordsOf(list.At(0)), (Spans{{0, 100000}}));
+    EXPECT_EQ(list.At(0).Text().count, MaxLineUnits);
+    EXPECT_EQ(WordsOf(list.At(0)), (Spans{{0, static_cast<int32_t>(MaxLineUnits - 1)}}));
     const Paragraph& p1 = list.At(1);
-    EXPECT_EQ(p1.Text().count, 100001u);
-    ASSERT_EQ(p1.WordSpans().count, 10001u);
-    EXPECT_EQ(p1.WordSpans().At(9999).start, 99990);
-    EXPECT_EQ(p1.WordSpans().At(9999).length, 9);
-    EXPECT_EQ(p1.WordSpans().At(10000).length, 0) << "the blank before the CR ends an empty word";
-    EXPECT_EQ(list.At(2).Text().count, 100000u);
+    EXPECT_EQ(p1.Text().count, MaxLineUnits);
+    // 32767 units: 3276 words of nine letters and a blank, then seven letters.
+    ASSERT_EQ(p1.WordSpans().count, 3277u);
+    EXPECT_EQ(p1.WordSpans().At(3275).start, 32750);
+    EXPECT_EQ(p1.WordSpans().At(3275).length, 9);
+    EXPECT_EQ(p1.WordSpans().At(3276).length, 7);
+    EXPECT_EQ(list.At(2).Text().count, MaxLineUnits);
 }
+
+#ifndef _WIN32 // pipes and sparse files as the host makes them
+// Past a bound, the book is refused like a missing one; at it, it is read.
+TEST(BookLoader, BookPastABoundIsTheMissingBookText)
+{
+    using bookfixture::Utf16Bytes;
+    const std::u16string line(MaxLineUnits - 1, u'w');
+    // A book of exactly the largest size, in lines of a thousand units.
+    std::u16string largest = u"\xFEFF";
+    while (largest.size() < MaxBookBytes / 2)
+        largest += largest.size() % 1000 == 999 ? u'\n' : u'a';
+    const struct {
+        const char* what;
+        std::vector<unsigned char> bytes;
+        bool read;
+    } cases[] = {
+        {"as many lines as paragraphs may be", Utf16Bytes(u"\xFEFF" + std::u16string(MaxParagraphs - 1, u'\n')), true},
+        {"one line more", Utf16Bytes(u"\xFEFF" + std::u16string(MaxParagraphs, u'\n')), false},
+        {"a line at the bound", Utf16Bytes(u"\xFEFF" + line + u"\r\nab"), true},
+        {"a line one unit longer", Utf16Bytes(u"\xFEFF" + line + u"w\r\nab"), false},
+        {"a last line one unit longer", Utf16Bytes(u"\xFEFF" u"ab\r\n" + line + u"ww"), false},
+        {"the largest book", Utf16Bytes(largest), true},
+        {"one unit larger", Utf16Bytes(largest + u"a"), false},
+    };
+    ScratchDirectory dir;
+    BookLoader loader;
+    for (const auto& c : cases) {
+        ParagraphList list;
+        LoadBookBytes(loader, c.bytes, list, c.what);
+        EXPECT_EQ(ToU16(list.At(0).Text()) == MissingBook, !c.read) << c.what;
+    }
+    bookfixture::HeldPipe pipe("pipe.txt");
+    ASSERT_EQ(std::rename("pipe.txt", "book.txt"), 0);
+    ParagraphList list;
+    EXPECT_EQ(loader.LoadBookText(list), 1);
+    EXPECT_TRUE(ToU16(list.At(0).Text()) == MissingBook);
+}
+
+#endif
 
 TEST(BookLoader, LoadBookFillsTheGlobalDocument)
 {

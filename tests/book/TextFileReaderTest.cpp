@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "BookFixture.h"
+#include "book/BookLoader.h"
 #include "book/TextFileReader.h"
 
 namespace {
@@ -84,6 +87,48 @@ TEST(TextFileReader, LargeFileReadsWhole)
     EXPECT_EQ(r.length, body.size());
     EXPECT_TRUE(r.Text() == body);
 }
+
+#ifndef _WIN32 // pipes and sparse files as the host makes them
+// Only a disk file within the bound is read; anything else is neither read
+// from nor waited at, and still exists, so that it keeps its number.
+TEST(TextFileReader, ReadsOnlyDiskFilesWithinTheBound)
+{
+    ScratchDirectory dir;
+    bookfixture::HeldPipe pipe("pipe.txt");
+    ASSERT_EQ(symlink("/dev/zero", "zero.txt"), 0);
+    const struct {
+        const char* name;
+        uint64_t bound;
+        uint64_t size; // of a sparse file; 0 for the pipe and the link
+        bool read;
+    } cases[] = {
+        {"pipe.txt", MaxBookBytes, 0, false},
+        {"zero.txt", MaxBookBytes, 0, false},
+        {"book-past.txt", MaxBookBytes, MaxBookBytes + 1, false},
+        {"book-sparse.txt", MaxBookBytes, (uint64_t{1} << 32) + 60, false},
+        {"book-inside.txt", MaxBookBytes, MaxBookBytes, true},
+        {"translation-past.txt", MaxTextFileBytes, MaxTextFileBytes + 2, false},
+        {"translation-inside.txt", MaxTextFileBytes, MaxTextFileBytes, true},
+    };
+    for (const auto& c : cases) {
+        if (c.size != 0)
+            bookfixture::WriteSparse(c.name, c.size);
+        EXPECT_TRUE(TextFileReader::FileExists(c.name)) << c.name;
+        Owned r;
+        auto reading = std::async(std::launch::async,
+                                  [&] { r.ok = TextFileReader::ReadUtf16File(r.units, c.name, r.length, c.bound); });
+        if (reading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << c.name << " was waited at";
+            pipe.Release();
+        }
+        reading.wait();
+        EXPECT_EQ(r.ok, c.read) << c.name;
+        EXPECT_EQ(r.length, c.read ? c.size / 2 - 1 : 0) << c.name;
+    }
+    EXPECT_TRUE(pipe.Untouched());
+}
+
+#endif
 
 TEST(TextFileReader, FreeTextReleasesAndClears)
 {

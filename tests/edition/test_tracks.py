@@ -1,5 +1,7 @@
 import dataclasses
+import multiprocessing
 import os
+import signal
 import struct
 import sys
 import tempfile
@@ -85,7 +87,8 @@ class SmallBookTracksTest(unittest.TestCase, TrackChecks):
     def setUpClass(cls):
         cls.folder = tempfile.TemporaryDirectory()
         cls.book, cls.rows_path = fixture.write(cls.folder.name)
-        cls.made = tracks.write_tracks(cls.book, cls.rows_path, cls.folder.name, jobs=2,
+        # One process at a time, so that a process making both would make one after the other.
+        cls.made = tracks.write_tracks(cls.book, cls.rows_path, cls.folder.name, jobs=1,
                                        log=lambda *_: None)
 
     @classmethod
@@ -100,6 +103,36 @@ class SmallBookTracksTest(unittest.TestCase, TrackChecks):
         for name, rows in sources.tracks_of(fixture.rows()).items():
             with self.subTest(track=name):
                 self.check_track(os.path.join(self.folder.name, name), rows)
+
+    def test_each_track_sounds_as_if_made_alone(self):
+        for number, name in enumerate(sources.tracks_of(fixture.rows()), 1):
+            with self.subTest(track=name), tempfile.TemporaryDirectory() as alone:
+                tracks.write_tracks(self.book, self.rows_path, alone, str(number),
+                                    log=lambda *_: None)
+                with open(os.path.join(alone, name), "rb") as a, \
+                        open(os.path.join(self.folder.name, name), "rb") as b:
+                    self.assertEqual(a.read(), b.read())
+        # The processes fork from here: none may inherit a library that has spoken.
+        with open("/proc/self/maps", encoding="utf-8") as maps:
+            self.assertEqual([line for line in maps if tracks.LIBRARY in line], [])
+
+    def test_a_track_whose_process_dies_or_hangs_ends_the_run(self):
+        def kill_the_others_when_hd02_is_made(line):
+            if "hd02.wav" in line:
+                for child in multiprocessing.active_children():
+                    os.kill(child.pid, signal.SIGSEGV)
+        # A FIFO where a track's file goes holds its process until it is killed.
+        cases = [(["hd01.WAV"], 2, tracks.TIMEOUT_S, kill_the_others_when_hd02_is_made,
+                  "hd01.WAV: its process was killed by SIGSEGV"),
+                 (["hd01.WAV", "hd02.wav"], 1, 1, lambda _: None, "hd02.wav: no result after 1 s")]
+        for held, jobs, timeout, log, message in cases:
+            with self.subTest(message), tempfile.TemporaryDirectory() as folder:
+                for name in held:
+                    os.mkfifo(os.path.join(folder, name + ".tmp"))
+                with self.assertRaisesRegex(tracks.TrackError, message):
+                    tracks.write_tracks(self.book, self.rows_path, folder, jobs=jobs, log=log,
+                                        timeout=timeout)
+                self.assertEqual(multiprocessing.active_children(), [])
 
     def test_unchanged_tracks_are_reused_and_a_changed_one_remade(self):
         self.assertEqual(tracks.write_tracks(self.book, self.rows_path, self.folder.name,

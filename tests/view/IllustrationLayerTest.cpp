@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
@@ -8,6 +9,8 @@
 
 #include "LayerHost.h"
 #include "tools/picturesweep/BitmapGrid.h"
+#include "tools/picturesweep/CostPictures.h"
+#include "view/BitmapFileCheck.h"
 #include "view/IllustrationLayer.h"
 
 namespace {
@@ -194,6 +197,7 @@ LONG LoadedWidth(const wchar_t* name)
 struct Interference {
     std::wstring path;
     bool opened;
+    bool movedAway;
     bool replaced;
 } interference;
 
@@ -206,6 +210,7 @@ void Interfere(const TCHAR* path)
     interference.opened = h != INVALID_HANDLE_VALUE;
     if (interference.opened)
         CloseHandle(h);
+    interference.movedAway = MoveFileExW(wide.c_str(), L"moved.bmp", 0) != 0;
     interference.replaced = MoveFileExW(L"other.bmp", wide.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
@@ -219,14 +224,92 @@ TEST_F(PictureFolder, TheLoaderReadsTheVeryFileTheCheckRead)
     EXPECT_EQ(LoadedWidth(L"vm_same_name.bmp"), 20);
     DeleteFileW(beside.c_str());
 
-    // Between the check and the load nothing may write or replace the file.
+    // Between the check and the load nothing may write the file, move it
+    // away or put another in its place.
     Write(L"other.bmp", other);
+    written.push_back(L"moved.bmp");
     IllustrationLayer::loadHook = Interfere;
     EXPECT_EQ(LoadedWidth(L"vm_same_name.bmp"), 20);
     IllustrationLayer::loadHook = nullptr;
-    EXPECT_EQ(interference.path, folder + L"\\vm_same_name.bmp");
+    EXPECT_EQ(interference.path, L".\\vm_same_name.bmp");
     EXPECT_FALSE(interference.opened);
+    EXPECT_FALSE(interference.movedAway);
     EXPECT_FALSE(interference.replaced);
+}
+
+TEST_F(PictureFolder, APictureInAFolderTheCodePageCannotSpellIsTheFolderOwn)
+{
+    // A best-fit spelling of the fullwidth P in the 8-bit code page is the
+    // plain P of the folder beside it.
+    const std::wstring own = folder + L"\\\xFF30ics";
+    const std::wstring decoy = folder + L"\\Pics";
+    char bestFit[8] = {};
+    WideCharToMultiByte(CP_ACP, 0, L"\xFF30ics", -1, bestFit, sizeof bestFit, nullptr, nullptr);
+    ASSERT_STREQ(bestFit, "Pics") << "code page " << GetACP();
+    ASSERT_TRUE(CreateDirectoryW(own.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(decoy.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(own + L"\\pic.bmp", SolidBitmap(20, 10, RGB(255, 0, 0))));
+    ASSERT_TRUE(WriteBytes(decoy + L"\\pic.bmp", SolidBitmap(40, 30, RGB(0, 0, 255))));
+    SetCurrentDirectoryW(own.c_str());
+    EXPECT_EQ(LoadedWidth(L"pic.bmp"), 20);
+    SetCurrentDirectoryW(folder.c_str());
+    for (const std::wstring& dir : {own, decoy}) {
+        DeleteFileW((dir + L"\\pic.bmp").c_str());
+        RemoveDirectoryW(dir.c_str());
+    }
+}
+
+// A file of bytes and then a hole of zeros up to fileBytes.
+bool WriteSparse(const std::wstring& name, const std::vector<uint8_t>& bytes, uint64_t fileBytes)
+{
+    HANDLE f = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD done = 0;
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(fileBytes);
+    const bool made = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+                      SetFilePointerEx(f, end, nullptr, FILE_BEGIN) && SetEndOfFile(f);
+    CloseHandle(f);
+    return made;
+}
+
+TEST_F(PictureFolder, PicturesWithinTheCostBoundsLoadQuicklyAndPastThemAreRefused)
+{
+    std::vector<uint8_t> canvas = PlainPicture(24, false, 1, 1);
+    Put32(canvas, 18, 23170);
+    Put32(canvas, 22, 23170);
+    canvas.resize(54);
+    const struct {
+        const wchar_t* name;
+        std::vector<uint8_t> bytes;
+        uint64_t fileBytes; // more than the bytes: the rest a hole
+        bool loads;
+    } cases[] = {
+        {L"bitmap-bound.bmp", PlainPicture(32, false, 2048, 1024), 0, true},
+        {L"bitmap-past.bmp", PlainPicture(24, false, 2048, 1025), 0, false},
+        {L"spans-bound.bmp", RunLengthPicture(8, 16, 2048, OneRunARow(2048, 1, true)), 0, true},
+        {L"spans-past.bmp", RunLengthPicture(8, 16, 2049, OneRunARow(2049, 1, true)), 0, false},
+        {L"file-bound.bmp", SolidBitmap(20, 10, RGB(255, 0, 0)), PictureMostFileBytes, true},
+        {L"file-past.bmp", SolidBitmap(20, 10, RGB(255, 0, 0)), PictureMostFileBytes + 1, false},
+        // 16 x 65,535 with one run a row; 64,002 x 16 with four rows of
+        // 32,000 runs; 23,170 x 23,170 in 1,080 bytes; the same sides in a
+        // sparse file of plain pixels.
+        {L"run-a-row.bmp", RunLengthPicture(8, 16, 65535, OneRunARow(65535, 1, true)), 0, false},
+        {L"runs-in-rows.bmp", RunLengthPicture(8, 64002, 16, SpansInRows(4, 32000)), 0, false},
+        {L"run-length-canvas.bmp", RunLengthPicture(8, 23170, 23170, {0, 1}), 0, false},
+        {L"plain-canvas.bmp", canvas, 54 + uint64_t{69512} * 23170, false},
+    };
+    for (const auto& c : cases) {
+        const std::string name(c.name, c.name + wcslen(c.name));
+        ASSERT_TRUE(WriteSparse(c.name, c.bytes, std::max<uint64_t>(c.fileBytes, c.bytes.size()))) << name;
+        written.push_back(c.name);
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(LoadedWidth(c.name) != 0, c.loads) << name;
+        // Each takes well under a tenth of a second on an idle machine.
+        EXPECT_LT(GetTickCount64() - start, 500u) << name;
+        DeleteFileW(c.name);
+    }
 }
 
 TEST_F(PictureFolder, PicturesAreDrawnAtTheirPlaceMinusTheShiftWithinTheBand)

@@ -36,7 +36,11 @@ def complete(out, track_selection=None, with_tracks=True, jobs=None, log=print):
         f"{len(pictures.PICTURE_TABLE)} pictures")
     if with_tracks:
         began = time.monotonic()
-        made = tracks.write_tracks(book, rows_path, out, track_selection, jobs, log)
+        try:
+            made = tracks.write_tracks(book, rows_path, out, track_selection, jobs, log)
+        except tracks.TrackError as error:
+            print(f"narration tracks: {error}", file=sys.stderr)
+            return 1
         if made:
             log(f"{len(made)} track(s) spoken in {time.monotonic() - began:.1f} s")
         else:

@@ -10,8 +10,8 @@ short tail.
 Output: RIFF WAVE, PCM 16000 Hz, 8-bit unsigned, mono (16 bytes per
 millisecond, so every track time is a whole byte offset), with an 18-byte
 "fmt " chunk whose extra size is 0, as the player reads up to 18 bytes of it.
-Each track is regenerated only when its rows, their text or this generator's
-settings change.
+Each track is regenerated only when its rows, their text, this generator's
+settings or the espeak-ng library change.
 """
 
 import argparse
@@ -20,11 +20,14 @@ import ctypes
 import hashlib
 import json
 import multiprocessing
+import multiprocessing.connection
 import os
+import signal
 import struct
 import subprocess
 import sys
 import time
+import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import sources  # noqa: E402
@@ -39,6 +42,9 @@ FILL_RANGE = (0.70, 0.95)    # share of a row's time the speech should take
 FADE_MS = 12
 STAMP_FILE = ".tracks.json"
 VERSION = 2                  # raise when the sound of a track changes
+LIBRARY = "libespeak-ng.so.1"
+# A track takes about a second; this much is a process that hangs, even on a busy machine.
+TIMEOUT_S = 30
 
 
 # From espeak-ng's speak_lib.h.
@@ -48,6 +54,8 @@ _POS_CHARACTER = 1
 _CHARS_UTF8 = 1
 _RATE = 1
 _EE_OK = 0
+# What the library reads as it starts, and the dictionary of VOICE's language.
+_DATA_FILES = ("phontab", "phonindex", "phondata", "intonations", "en_dict")
 
 
 class _Voice(ctypes.Structure):
@@ -59,6 +67,78 @@ class _Voice(ctypes.Structure):
 
 _SynthCallback = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.POINTER(ctypes.c_short), ctypes.c_int,
                                   ctypes.c_void_p)
+
+
+class TrackError(RuntimeError):
+    """Why the tracks could not be made, in one line."""
+
+
+def _load_library():
+    try:
+        lib = ctypes.CDLL(LIBRARY)
+    except OSError as error:
+        # The loader names the file it could not open: this one, or one it needs.
+        if str(error).startswith(LIBRARY + ": cannot open shared object file"):
+            raise RuntimeError(f"{LIBRARY} is not on the loader's path: install the Debian package "
+                               "libespeak-ng1, or add the folder that holds it to "
+                               "LD_LIBRARY_PATH") from error
+        raise RuntimeError(f"{LIBRARY} was found but could not start: {error}") from error
+    lib.espeak_Initialize.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_char_p, ctypes.c_int]
+    lib.espeak_ng_InitializePath.argtypes = [ctypes.c_char_p]
+    lib.espeak_ng_Initialize.argtypes = [ctypes.c_void_p]
+    lib.espeak_ng_GetStatusCodeMessage.argtypes = [ctypes.c_int, ctypes.c_char_p, ctypes.c_size_t]
+    lib.espeak_Info.argtypes = [ctypes.POINTER(ctypes.c_char_p)]
+    lib.espeak_Info.restype = ctypes.c_char_p
+    lib.espeak_SetSynthCallback.argtypes = [_SynthCallback]
+    lib.espeak_SetVoiceByName.argtypes = [ctypes.c_char_p]
+    lib.espeak_SetVoiceByProperties.argtypes = [ctypes.POINTER(_Voice)]
+    lib.espeak_SetParameter.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_int]
+    lib.espeak_Synth.argtypes = [ctypes.c_char_p, ctypes.c_size_t, ctypes.c_uint, ctypes.c_int,
+                                 ctypes.c_uint, ctypes.c_uint, ctypes.c_void_p, ctypes.c_void_p]
+    return lib
+
+
+def _select_voice(lib):
+    # "en-gb" is a language rather than a voice's name in some versions;
+    # the espeak-ng program then looks the voice up by language, and so do we.
+    if lib.espeak_SetVoiceByName(VOICE.encode()) != _EE_OK:
+        wanted = _Voice(languages=VOICE.encode())
+        if lib.espeak_SetVoiceByProperties(ctypes.byref(wanted)) != _EE_OK:
+            raise RuntimeError(f"no voice {VOICE}: the voices come with the Debian package "
+                               "espeak-ng-data")
+
+
+def library_identity(_=None):
+    """espeak-ng's version and a digest of its library file, which every
+    track's stamp includes; RuntimeError if it cannot speak, saying which
+    package is missing.
+
+    Call it in a process of its own: once initialised, the library speaks
+    differently from a fresh one (see _Synthesiser)."""
+    lib = _load_library()
+    lib.espeak_ng_InitializePath(None)
+    data = ctypes.c_char_p()
+    version = lib.espeak_Info(ctypes.byref(data)).decode()
+    data = data.value.decode()
+    # Unlike espeak_Initialize, this prints nothing: the one line below says it all.
+    status = lib.espeak_ng_Initialize(ctypes.byref(ctypes.c_void_p()))
+    if status != _EE_OK:
+        if not all(os.path.isfile(os.path.join(data, name)) for name in _DATA_FILES):
+            raise RuntimeError(f"no voice data in {data}: install the Debian package "
+                               "espeak-ng-data")
+        message = ctypes.create_string_buffer(256)
+        lib.espeak_ng_GetStatusCodeMessage(status, message, len(message))
+        raise RuntimeError(f"the library ({version}) was found but could not start: "
+                           f"{message.value.decode()}")
+    rate = lib.espeak_ng_GetSampleRate()
+    if rate != SYNTH_RATE:
+        raise RuntimeError(f"the library ({version}) speaks at {rate} Hz, not {SYNTH_RATE}")
+    _select_voice(lib)
+    # The version alone stays the same across a distribution's patched builds.
+    with open("/proc/self/maps", encoding="utf-8") as maps:
+        path = next(line.split(None, 5)[5].strip() for line in maps if LIBRARY in line)
+    with open(path, "rb") as f:
+        return version, hashlib.sha256(f.read()).hexdigest()
 
 
 class _Synthesiser:
@@ -73,31 +153,16 @@ class _Synthesiser:
     which tracks a worker happened to make before."""
 
     def __init__(self):
-        try:
-            lib = ctypes.CDLL("libespeak-ng.so.1")
-        except OSError as error:
-            raise RuntimeError("espeak-ng's library is missing: "
-                               "run tools/install-deps.sh") from error
-        lib.espeak_Initialize.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_char_p, ctypes.c_int]
-        lib.espeak_SetSynthCallback.argtypes = [_SynthCallback]
-        lib.espeak_SetVoiceByName.argtypes = [ctypes.c_char_p]
-        lib.espeak_SetVoiceByProperties.argtypes = [ctypes.POINTER(_Voice)]
-        lib.espeak_SetParameter.argtypes = [ctypes.c_int, ctypes.c_int, ctypes.c_int]
-        lib.espeak_Synth.argtypes = [ctypes.c_char_p, ctypes.c_size_t, ctypes.c_uint, ctypes.c_int,
-                                     ctypes.c_uint, ctypes.c_uint, ctypes.c_void_p, ctypes.c_void_p]
-        # A missing espeak-ng-data must not end the worker: the voice check below reports it.
+        lib = _load_library()
+        # Not ended by the library when it fails: library_identity, run before
+        # any track, names the usual causes; the checks here are a last resort.
         rate = lib.espeak_Initialize(_AUDIO_OUTPUT_SYNCHRONOUS, 0, None, _INITIALIZE_DONT_EXIT)
         if rate != SYNTH_RATE:
             raise RuntimeError(f"espeak-ng speaks at {rate} Hz, not {SYNTH_RATE}")
         self._chunks = []
         self._callback = _SynthCallback(self._collect)   # kept: the library holds only a pointer
         lib.espeak_SetSynthCallback(self._callback)
-        # "en-gb" is a language rather than a voice's name in some versions;
-        # the espeak-ng program then looks the voice up by language, and so do we.
-        if lib.espeak_SetVoiceByName(VOICE.encode()) != _EE_OK:
-            wanted = _Voice(languages=VOICE.encode())
-            if lib.espeak_SetVoiceByProperties(ctypes.byref(wanted)) != _EE_OK:
-                raise RuntimeError(f"espeak-ng has no voice {VOICE}")
+        _select_voice(lib)
         self._lib = lib
 
     def _collect(self, wav, count, events):
@@ -233,21 +298,80 @@ def wav_bytes(pcm):
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 
-def fingerprint(rows):
-    h = hashlib.sha256(repr((VERSION, VOICE, OUT_RATE, TAIL_MS, FILL_RANGE)).encode())
+def fingerprint(rows, library):
+    h = hashlib.sha256(repr((VERSION, VOICE, OUT_RATE, TAIL_MS, FILL_RANGE, library)).encode())
     for row, text in rows:
         h.update(repr((row.start_ms, row.end_ms, text)).encode())
     return h.hexdigest()
 
 
 def _make_track(job):
-    name, rows, path = job
+    _, rows, path = job
     began = time.monotonic()
     data = wav_bytes(render_track(rows))
     with open(path + ".tmp", "wb") as f:
         f.write(data)
     os.replace(path + ".tmp", path)
-    return name, fingerprint(rows), time.monotonic() - began
+    return time.monotonic() - began
+
+
+def _call_and_send(sender, function, argument):
+    try:
+        answer = True, function(argument)
+    except RuntimeError as error:          # worded for the user already
+        answer = False, str(error)
+    except Exception:                      # a fault of this generator
+        answer = False, traceback.format_exc()
+    sender.send(answer)
+
+
+def _ending(exit_code):
+    if exit_code < 0:
+        return f"its process was killed by {signal.Signals(-exit_code).name}"
+    return f"its process ended with exit code {exit_code} before it finished"
+
+
+def run_each(calls, workers, on_result, timeout=TIMEOUT_S):
+    """Calls function(argument) for every (label, function, argument), each in
+    a fresh process and at most workers at a time, and on_result(label, result)
+    as each returns.
+
+    Forked rather than spawned, they start at once with this generator
+    imported; this process never loads espeak-ng (even its check runs in a
+    process of its own), so none inherits a library that has spoken. A call
+    that fails, dies or runs past timeout seconds raises TrackError naming its
+    label, once the other processes are killed."""
+    context = multiprocessing.get_context("fork")
+    waiting, running = list(calls), {}
+    try:
+        while waiting or running:
+            while waiting and len(running) < workers:
+                label, function, argument = waiting.pop(0)
+                receiver, sender = context.Pipe(duplex=False)
+                process = context.Process(target=_call_and_send, args=(sender, function, argument))
+                process.start()
+                sender.close()            # so that a process that dies reads as the pipe's end
+                running[receiver] = (label, process, time.monotonic() + timeout)
+            first = min(running, key=lambda receiver: running[receiver][2])
+            ready = multiprocessing.connection.wait(
+                list(running), max(0.0, running[first][2] - time.monotonic()))
+            if not ready:
+                raise TrackError(f"{running[first][0]}: no result after {timeout} s, stopped")
+            for receiver in ready:
+                label, process, _ = running.pop(receiver)
+                try:
+                    ok, result = receiver.recv()
+                except EOFError:              # it died before it could answer
+                    ok, result = False, None
+                process.join()
+                receiver.close()
+                if not ok:
+                    raise TrackError(f"{label}: {result or _ending(process.exitcode)}")
+                on_result(label, result)
+    finally:
+        for _, process, _ in running.values():
+            process.kill()
+            process.join()
 
 
 def track_texts(paragraphs, rows):
@@ -269,7 +393,8 @@ def parse_selection(text, count):
     return sorted(n for n in chosen if 1 <= n <= count)
 
 
-def write_tracks(book_path, rows_path, out_dir, selection=None, jobs=None, log=print):
+def write_tracks(book_path, rows_path, out_dir, selection=None, jobs=None, log=print,
+                 timeout=TIMEOUT_S):
     """Writes the selected tracks that are missing or stale; returns their names."""
     paragraphs = sources.read_utf16_lines(book_path)
     rows = sources.read_rows(rows_path)
@@ -281,25 +406,31 @@ def write_tracks(book_path, rows_path, out_dir, selection=None, jobs=None, log=p
             stamps = json.load(f)
     except (OSError, ValueError):
         stamps = {}
+    library = []
+    run_each([("espeak-ng", library_identity, None)], 1,
+             lambda _, identity: library.extend(identity))
+    digests = {name: fingerprint(texts[name], library) for name in names}
     todo = []
     for number in parse_selection(selection, len(names)):
         name = names[number - 1]
         path = os.path.join(out_dir, name)
-        if stamps.get(name) == fingerprint(texts[name]) and os.path.exists(path):
+        if stamps.get(name) == digests[name] and os.path.exists(path):
             continue
         todo.append((name, texts[name], path))
     if todo:
-        log(f"speaking {len(todo)} track(s) with espeak-ng ...")
-        # A fresh process for every track: see _Synthesiser.
-        with multiprocessing.Pool(jobs or os.cpu_count(), maxtasksperchild=1) as pool:
-            # Longest first, so that no long track starts last.
-            todo.sort(key=lambda job: -len(job[1]))
-            for name, digest, seconds in pool.imap_unordered(_make_track, todo):
-                stamps[name] = digest
-                log(f"  {name} {seconds:.1f} s")
-                with open(stamp_path + ".tmp", "w", encoding="utf-8") as f:
-                    json.dump(stamps, f, indent=0, sort_keys=True)
-                os.replace(stamp_path + ".tmp", stamp_path)
+        log(f"speaking {len(todo)} track(s) with espeak-ng {library[0]} ...")
+
+        def made(name, seconds):
+            stamps[name] = digests[name]
+            log(f"  {name} {seconds:.1f} s")
+            with open(stamp_path + ".tmp", "w", encoding="utf-8") as f:
+                json.dump(stamps, f, indent=0, sort_keys=True)
+            os.replace(stamp_path + ".tmp", stamp_path)
+
+        # Longest first, so that no long track starts last.
+        todo.sort(key=lambda job: -len(job[1]))
+        run_each([(job[0], _make_track, job) for job in todo], jobs or os.cpu_count(), made,
+                 timeout)
     return [job[0] for job in todo]
 
 
@@ -312,7 +443,10 @@ def main(argv=None):
     parser.add_argument("--jobs", type=int, help="parallel processes (default: CPUs)")
     args = parser.parse_args(argv)
     began = time.monotonic()
-    made = write_tracks(args.book, args.rows, args.out, args.tracks, args.jobs)
+    try:
+        made = write_tracks(args.book, args.rows, args.out, args.tracks, args.jobs)
+    except TrackError as error:
+        sys.exit(f"narration tracks: {error}")
     print(f"{len(made)} track(s) written in {time.monotonic() - began:.1f} s")
 
 

@@ -169,7 +169,8 @@ const char* CompressionName(uint32_t c)
 // end of the colour table, each in a file of one page whose pixels fit when
 // counted from the offset but not when counted from the end of the table,
 // or the other way round; with offsets 0 and 14 and the table's own end
-// also a picture that fits. Rows are 4 bytes (run-length: 4 a row and 2 for
+// also a picture that fits, and with offsets inside the file header one
+// whose pixels would fit if they followed the table. Rows are 4 bytes (run-length: 4 a row and 2 for
 // the end), so some offsets near the table's end have no such picture.
 //
 // Damaged as the loader reads it: an offset inside the file header sends it
@@ -213,6 +214,8 @@ void AddOffsets(const Layout& l, std::vector<GridBitmap>& out)
         }
         if (offset == 0 || offset == FileHeaderBytes || offset == tableEnd)
             add(offset, rowsWithin(PageBytes - tableEnd), "both");
+        else if (offset < FileHeaderBytes)
+            add(offset, rowsWithin(PageBytes - tableEnd), "table-fits");
     }
 }
 
@@ -247,7 +250,9 @@ std::vector<GridBitmap> MakeBitmapGrid()
 
         add("intact", good, false);
         add("page-intact", EndingAtPage(l, 0), false);
-        add("page-last-byte-cut", EndingAtPage(l, 1), true);
+        // Nor does the loader read the padding after the last row.
+        const bool cutData = !IsRunLength(compression) && Width * depth % 32 == 0;
+        add("page-last-byte-cut", EndingAtPage(l, 1), cutData);
         // A table shorter than the depth allows, in a file shorter
         // than the full table would be.
         if (!core && depth >= 4 && depth <= 8)
@@ -263,20 +268,23 @@ std::vector<GridBitmap> MakeBitmapGrid()
             Put32(b, 10, offset.second);
             add(offset.first, b, true);
         }
+        // Sides far past the file, with a bitmap inside the program's bound.
         b = good;
         if (core) {
-            Put16(b, 18, 8000);
-            Put16(b, 20, 8000);
+            Put16(b, 18, 1400);
+            Put16(b, 20, 1400);
         } else {
-            Put32(b, 18, 8000);
-            Put32(b, 22, 8000);
+            Put32(b, 18, 1400);
+            Put32(b, 22, 1400);
         }
         // Run-length pixels are read as far as the image size says,
         // whatever the sides.
         add("sides-past-end", b, !runLength);
+        // The run-length decoder stops after the last row, before the code
+        // that ends the picture.
         b = good;
         b.pop_back();
-        add("last-byte-cut", b, true);
+        add("last-byte-cut", b, cutData);
         b = good;
         Put32(b, 14, size);
         add("header-past-end", b, true);
@@ -297,9 +305,11 @@ std::vector<GridBitmap> MakeBitmapGrid()
         if (b.size() > tableEnd - 4)
             b.resize(tableEnd - 4);
         add("palette-past-end", b, true);
+        // The run-length decoder stops at the end-of-picture code, well
+        // before the end the image size gives.
         b = good;
         Put32(b, 34, 1u << 24);
-        add("image-size-past-end", b, runLength);
+        add("image-size-past-end", b, false);
         b = good;
         Put32(b, 22, static_cast<uint32_t>(-static_cast<int32_t>(Height)));
         add("top-down", b, runLength);

@@ -22,7 +22,9 @@ std::vector<GridBitmap> MakeBitmapGrid();
 // Pictures of every layout with each pixel offset from 0 to a few bytes past
 // the end of the colour table, in files that end at a page end, so that a
 // loader that counts the pixels from another place than the check does
-// reads past the end and faults.
+// reads past the end and faults. Their damage is as they were made (whole
+// padded rows counted from the offset or from the table); what the loader
+// did with each is recorded in tests/view/LoaderOffsetVerdicts.inc.
 std::vector<GridBitmap> MakeOffsetSweep();
 
 // Little-endian 16- and 32-bit fields, as bitmap headers store them.

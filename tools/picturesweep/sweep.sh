@@ -9,9 +9,26 @@
 # when anything crashes, hangs or shows another file behind the check.
 #   tools/picturesweep/sweep.sh [BUILD_DIR]   (default build/win-wide)
 # The full table lands in BUILD_DIR/picture-sweep/report.txt.
+#
+#   tools/picturesweep/sweep.sh --cost [BUILD_DIR]
+# times each picture of the cost sweep instead, once straight through the
+# loader and once through the program's check, one picture to a Wine process
+# and one process at a time (so that the peak is that picture's and the
+# timing is not shared), and prints a table: the check's span count and
+# verdict, then the milliseconds, the megabytes kept after the load and the
+# most committed during it, for both ways; in BUILD_DIR/picture-cost/table.txt.
+#
+# PICTURE_SWEEP_JOBS sets how many Wine processes run at once (default 4);
+# PICTURE_SWEEP_MODES=load runs only the loader without the check (for
+# verdicts.sh), and reports no verdicts.
 set -euo pipefail
 . "$(dirname "$0")/../headless.sh"
 rerun_without_random_layout "$@"
+cost=0
+if [ "${1:-}" = --cost ]; then
+    cost=1
+    shift
+fi
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$top/build/win-wide}" && pwd)
 exe="$build/tools/picturesweep/picture_sweep.exe"
@@ -25,6 +42,35 @@ cleanup() {
     "$top/tools/wine-harness.sh" teardown "$build" >/dev/null
 }
 trap cleanup EXIT
+
+if [ $cost = 1 ]; then
+    out="$build/picture-cost"
+    rm -rf "$out"
+    mkdir -p "$out"
+    "$run" "$exe" cost-write "Z:$out" </dev/null
+    total=$(wc -l < "$out/cost.list")
+    for mode in unchecked checked; do
+        : > "$out/$mode.txt"
+        for ((i = 0; i < total; i++)); do
+            line=$(timeout 300 "$run" "$exe" cost "Z:$out/cost.list" "$i" "$mode" </dev/null 2>/dev/null |
+                tr -d '\r') || true
+            echo "${line:-$i - timeout-or-died - - - -}" >> "$out/$mode.txt"
+        done
+    done
+    awk -v unchecked="$out/unchecked.txt" -v checked="$out/checked.txt" '
+    function row(f) { return sprintf("%9s %8s %8s %-8s", f[3], f[4], f[5], f[6]) }
+    BEGIN {
+        while ((getline l < unchecked) > 0) { split(l, f, " "); u[f[1]] = row(f) }
+        while ((getline l < checked) > 0) { split(l, f, " "); c[f[1]] = row(f) }
+        printf "%-52s %10s %7s %-12s | %-36s | %s\n", "picture", "bytes", "spans", "check", \
+            "loader alone: ms, kept MB, peak MB", "through the check: ms, kept MB, peak MB"
+    }
+    { i = NR - 1; printf "%-52s %10s %7s %-12s | %s | %s\n", $1, $2, $3, $4, u[i], c[i] }
+    ' "$out/cost.list" > "$out/table.txt"
+    cat "$out/table.txt"
+    exit 0
+fi
+
 rm -rf "$out"
 mkdir -p "$out/results"
 began=$(date +%s)
@@ -52,17 +98,19 @@ run_range() {
 export -f run_range
 export out exe run
 
-workers=$(nproc)
+workers=${PICTURE_SWEEP_JOBS:-4}
 chunk=$(((total + workers - 1) / workers))
-for mode in load checked beside; do
+modes=${PICTURE_SWEEP_MODES:-load checked beside}
+for mode in $modes; do
     for ((first = 0; first < total; first += chunk)); do
         echo "$mode $first $((first + chunk < total ? first + chunk : total))"
     done
 done | xargs -P "$workers" -L1 bash -c 'run_range "$@"' _
 
-for mode in load checked beside; do
+for mode in $modes; do
     cat "$out/results/$mode".[0-9]* | tr -d '\r' | sort -n -k1,1 > "$out/$mode.txt"
 done
+[ "$modes" != load ] || { echo "took $(($(date +%s) - began)) s; loader results in $out/load.txt"; exit 0; }
 
 # One row a picture: name, damaged, check verdict, the three results.
 awk -v load="$out/load.txt" -v checked="$out/checked.txt" -v beside="$out/beside.txt" '
