@@ -1,12 +1,16 @@
 // Starts the real program in an edition folder and uses it as a reader
 // would, from outside its process, reporting on stdout how it behaved.
 //
-//   hostile_driver case PROGRAM FOLDER [--web] [--no-http] [--expect-spoken]
+//   hostile_driver case PROGRAM FOLDER [--web] [--no-http] [--expect-spoken] [--pictures] [--scroll N]
 //       one short visit: narration started and stopped on the first words,
 //       a translation opened and closed, keys, wheel, scroll bar, chapters,
-//       translation menus, optionally the web-page commands, then a close.
+//       translation menus, optionally the web-page commands, then Alt+F4.
 //       --no-http takes the "http" handler out of the registry for the run;
-//       --expect-spoken gives the first words longer to turn green.
+//       --expect-spoken gives the first words longer to turn green;
+//       --pictures reports whether the second chapter's page shows its picture;
+//       --scroll sends N more line steps, each of which saves the position.
+//       Reported besides: start-up and close times, where the first words
+//       stood when the window opened, and peak memory.
 //   hostile_driver demo PROGRAM FOLDER
 //       reading aloud on the demo edition: the first fragment turns green
 //       after a right-click on it (how soon is reported), the green moves on
@@ -132,12 +136,14 @@ void HandleDialogs(ProgramSession& session, const char* step, bool& purchaseSeen
 
 // Closes whatever the program still shows besides its window, reports
 // whether that was the purchase dialog, and closes the program.
-void CloseSession(ProgramSession& session, const char* step, bool& purchase)
+bool CloseSession(ProgramSession& session, const char* step, bool& purchase)
 {
     HandleDialogs(session, step, purchase);
     Report("purchase_dialog", purchase ? "1" : "0");
-    if (session.CloseAndWait())
-        Report("exit", "0");
+    if (!session.CloseAndWait())
+        return false;
+    Report("exit", "0");
+    return true;
 }
 
 // Every failure of the run, one line each; the exit code of the driver.
@@ -167,15 +173,45 @@ bool FindFirstWords(HWND window, POINT& at)
     return false;
 }
 
-bool SpokenVisible(HWND window)
+// Whether green seen on the window lies over the clicked words: the green
+// covers the ink of the letters; the click may have been just below or
+// beside it, on the same line.
+bool GreenOverWords(const RECT& green, POINT words)
 {
-    return ClientPicture(window).CountColor(SpokenColor) > 0;
+    RECT line = green;
+    InflateRect(&line, 4, (line.bottom - line.top) / 2);
+    return PtInRect(&line, words) != FALSE;
 }
 
-int RunCase(const std::wstring& program, const std::wstring& folder, bool web, bool noHttp, bool expectSpoken)
+struct CaseOptions {
+    bool web = false;
+    bool noHttp = false;
+    bool expectSpoken = false;
+    bool pictures = false;
+    unsigned long scrollSteps = 0;
+};
+
+// Whether the demo edition's second picture shows on the page the second
+// chapter opens at (the only picture a chapter's page shows), with the
+// colourful pixels seen there. The page may be painted a little after the
+// jump, so it is looked at for a while.
+bool SecondChapterPicture(ProgramSession& session, int& pixels)
+{
+    const int PicturePixels = 5000; // far more than the text's coloured letters
+    session.Send("go to the second chapter", WM_COMMAND, CommandChapterFirst + 1, 0);
+    pixels = 0;
+    const DWORD start = GetTickCount();
+    while (pixels < PicturePixels && GetTickCount() - start < 1500 && session.Alive()) {
+        pixels = std::max(pixels, ClientPicture(session.Window()).CountColourful(SpokenColor));
+        Sleep(pixels < PicturePixels ? 100 : 0);
+    }
+    return pixels >= PicturePixels;
+}
+
+int RunCase(const std::wstring& program, const std::wstring& folder, const CaseOptions& options)
 {
     std::unique_ptr<HttpHandlerAbsence> absence;
-    if (noHttp) {
+    if (options.noHttp) {
         absence = std::make_unique<HttpHandlerAbsence>();
         Report("http_handler", HttpHandlerAbsence::Registered() ? "still registered" : "none");
     }
@@ -190,6 +226,9 @@ int RunCase(const std::wstring& program, const std::wstring& folder, bool web, b
         Report("window", "1");
         Report("startup_ms", std::to_string(GetTickCount() - began));
         HWND window = session.Window();
+        uint64_t peakWorkingSet = 0;
+        uint64_t peakCommit = 0;
+        session.Peaks(peakWorkingSet, peakCommit); // what start-up alone committed
         wchar_t title[128] = {};
         DWORD_PTR copied = 0;
         SendMessageTimeoutW(window, WM_GETTEXT, 128, reinterpret_cast<LPARAM>(title), SMTO_NORMAL,
@@ -200,6 +239,8 @@ int RunCase(const std::wstring& program, const std::wstring& folder, bool web, b
         POINT words = {};
         const bool text = FindFirstWords(window, words);
         Report("text", text ? "1" : "0");
+        // Where the view opened: the saved position moves the first words.
+        Report("first_words", text ? std::to_string(words.x) + "," + std::to_string(words.y) : "none");
         if (!text) {
             RECT client = {};
             GetClientRect(window, &client);
@@ -211,20 +252,24 @@ int RunCase(const std::wstring& program, const std::wstring& folder, bool web, b
         // window keeps answering while it is open.
         session.Click("right-click", WM_RBUTTONDOWN, WM_RBUTTONUP, words);
         bool spoken = false;
+        bool spokenOnWords = false;
         const DWORD clicked = GetTickCount();
         // A case whose first words are to speak is given until a hang would
         // show; in the others green is only looked for, not required.
-        const DWORD spokenWait = expectSpoken ? 15000 : 2500;
+        const DWORD spokenWait = options.expectSpoken ? 15000 : 2500;
         while (GetTickCount() - clicked < spokenWait && session.Alive()) {
             if (session.WaitForDialog(PurchaseCaption, 100) != nullptr)
                 break;
-            if (SpokenVisible(window)) {
+            RECT green = {};
+            if (ClientPicture(window).ColorBounds(SpokenColor, green)) {
                 spoken = true;
+                spokenOnWords = GreenOverWords(green, words);
                 break;
             }
         }
         HandleDialogs(session, "after the right-click", purchase);
         Report("spoken", spoken ? "1" : "0");
+        Report("spoken_on_words", spokenOnWords ? "1" : "0");
         session.Click("second right-click", WM_RBUTTONDOWN, WM_RBUTTONUP, words);
         session.Send("round trip", WM_NULL);
 
@@ -257,8 +302,16 @@ int RunCase(const std::wstring& program, const std::wstring& folder, bool web, b
             session.Send("go to chapter", WM_COMMAND, CommandChapterFirst + c, 0);
         session.Click("left-click after the chapters", WM_LBUTTONDOWN, WM_LBUTTONUP, words);
         HandleDialogs(session, "after keys and menus", purchase);
+        int pixels = 0;
+        if (options.pictures) {
+            Report("picture", SecondChapterPicture(session, pixels) ? "1" : "0");
+            Report("picture_pixels", std::to_string(pixels));
+        }
+        for (unsigned long i = 0; i < options.scrollSteps; i++)
+            if (!session.Send(("scroll step " + std::to_string(i + 1)).c_str(), WM_KEYDOWN, VK_DOWN, 0))
+                break;
 
-        if (web) {
+        if (options.web) {
             session.Send("dictionary page", WM_COMMAND, CommandDictionary, 0);
             session.Send("audio book page", WM_COMMAND, CommandAboutAudioBook, 0);
             session.Send("glossary page", WM_COMMAND, CommandDictionaryExtra + 49, 0);
@@ -270,7 +323,12 @@ int RunCase(const std::wstring& program, const std::wstring& folder, bool web, b
         }
 
         session.Send("last round trip", WM_NULL);
-        CloseSession(session, "before the close", purchase);
+        if (session.Peaks(peakWorkingSet, peakCommit)) {
+            Report("peak_working_set_kb", std::to_string(peakWorkingSet / 1024));
+            Report("peak_commit_kb", std::to_string(peakCommit / 1024));
+        }
+        if (CloseSession(session, "before the close", purchase))
+            Report("exit_ms", std::to_string(session.CloseMilliseconds()));
     }
     return ReportFailures(session);
 }
@@ -360,11 +418,7 @@ int RunDemo(const std::wstring& program, const std::wstring& folder)
             session.Fail("no green within " + std::to_string(WatchMilliseconds) + " ms of the right-click");
         } else {
             const Sighting& first = sightings.front();
-            // The green covers the ink of the letters; the click may have
-            // been just below or beside it, on the same line.
-            RECT line = first.bounds;
-            InflateRect(&line, 4, (line.bottom - line.top) / 2);
-            if (!PtInRect(&line, words))
+            if (!GreenOverWords(first.bounds, words))
                 session.Fail("the first green (" + Describe(first) + ") is not over the clicked words at " +
                              std::to_string(words.x) + "," + std::to_string(words.y));
             if (!moved)
@@ -586,16 +640,18 @@ int wmain(int argc, wchar_t** argv)
 {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"case" && argc >= 4) {
-        bool web = false;
-        bool noHttp = false;
-        bool expectSpoken = false;
+        CaseOptions options;
         for (int i = 4; i < argc; i++) {
-            web = web || std::wstring(argv[i]) == L"--web";
-            noHttp = noHttp || std::wstring(argv[i]) == L"--no-http";
-            expectSpoken = expectSpoken || std::wstring(argv[i]) == L"--expect-spoken";
+            const std::wstring option = argv[i];
+            options.web = options.web || option == L"--web";
+            options.noHttp = options.noHttp || option == L"--no-http";
+            options.expectSpoken = options.expectSpoken || option == L"--expect-spoken";
+            options.pictures = options.pictures || option == L"--pictures";
+            if (option == L"--scroll" && i + 1 < argc)
+                options.scrollSteps = wcstoul(argv[++i], nullptr, 10);
         }
         ProgramSession::Patient();
-        return RunCase(argv[2], argv[3], web, noHttp, expectSpoken);
+        return RunCase(argv[2], argv[3], options);
     }
     if (mode == L"demo" && argc == 4) {
         ProgramSession::Patient();
@@ -608,7 +664,8 @@ int wmain(int argc, wchar_t** argv)
         ProgramSession::Patient();
         return RunExits(argv[2], argv[3], static_cast<unsigned>(wcstoul(argv[4], nullptr, 10)));
     }
-    std::fprintf(stderr, "usage: hostile_driver case PROGRAM FOLDER [--web] [--no-http] [--expect-spoken]\n"
+    std::fprintf(stderr, "usage: hostile_driver case PROGRAM FOLDER [--web] [--no-http] [--expect-spoken] [--pictures]"
+                         " [--scroll N]\n"
                          "       hostile_driver demo PROGRAM FOLDER\n"
                          "       hostile_driver soak PROGRAM FOLDER SECONDS SEED\n"
                          "       hostile_driver exits PROGRAM FOLDER RUNS\n");

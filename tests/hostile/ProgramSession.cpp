@@ -156,13 +156,20 @@ bool ProgramSession::Send(const char* what, UINT message, WPARAM wParam, LPARAM 
 {
     DWORD_PTR answer = 0;
     const DWORD start = GetTickCount();
+    // Once the program has ended or hung, every later message would only
+    // tell that again (a hang a minute each time).
+    if (gaveUp)
+        return false;
     if (SendMessageTimeoutW(mainWindow, message, wParam, lParam, SMTO_NORMAL, AnswerMilliseconds, &answer) == 0) {
         const DWORD error = GetLastError();
-        if (!Alive())
+        if (!Alive()) {
             Fail(std::string("the program ended during ") + what + ", exit code " + std::to_string(ExitCode()));
-        else {
-            Fail(std::string(what) + " not answered within 2 s (error " + std::to_string(error) + "); " +
-                 LateAnswer(mainWindow, start));
+            gaveUp = true;
+        } else {
+            const std::string late = LateAnswer(mainWindow, start);
+            Fail(std::string(what) + " not answered within " + std::to_string(AnswerMilliseconds / 1000) +
+                 " s (error " + std::to_string(error) + "); " + late);
+            gaveUp = late.rfind("answered after", 0) != 0;
         }
         return false;
     }
@@ -242,14 +249,21 @@ bool ProgramSession::CloseAndWait()
         Fail("the program had ended before the close, exit code " + std::to_string(ExitCode()));
         return false;
     }
-    // Posted: the close ends the window, so there is nothing to answer.
-    PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+    // Posted, as the keyboard would: the window's default handling turns it
+    // into the close command, and the close ends the window, so there is
+    // nothing to answer. Bit 29 says Alt is down; 0x3E is F4's scan code.
+    const LPARAM altF4 = 1 | (0x3E << 16) | (1 << 29);
+    PostMessageW(mainWindow, WM_SYSKEYDOWN, VK_F4, altF4);
+    PostMessageW(mainWindow, WM_SYSKEYUP, VK_F4, altF4 | (1u << 30) | (1u << 31));
     const DWORD start = GetTickCount();
-    if (WaitForSingleObject(Process(), ExitMilliseconds) != WAIT_OBJECT_0) {
+    const bool ended = WaitForSingleObject(Process(), ExitMilliseconds) == WAIT_OBJECT_0;
+    closeMilliseconds = GetTickCount() - start;
+    if (!ended) {
         std::string open;
         for (HWND window : OtherWindows())
             open += " \"" + Narrow(Caption(window)) + "\"";
-        Fail("the program did not end within 5 s of the close" + (open.empty() ? "" : "; open windows:" + open));
+        Fail("the program did not end within " + std::to_string(ExitMilliseconds / 1000) + " s of the close" +
+             (open.empty() ? "" : "; open windows:" + open));
         TerminateProcess(Process(), 1);
         WaitForSingleObject(Process(), 2000);
         return false;
@@ -278,6 +292,21 @@ bool ProgramSession::Figures(uint64_t& privateBytes, uint64_t& workingSet, DWORD
     if (GetProcessHandleCount(Process(), &handles) && handles != 0)
         return true;
     return CountProcessHandles(processInfo.dwProcessId, handles);
+}
+
+bool ProgramSession::Peaks(uint64_t& workingSet, uint64_t& commit)
+{
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof(counters);
+    // Wine answers for an ended process with zeros.
+    if (!Alive() || !GetProcessMemoryInfo(Process(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                              sizeof(counters)))
+        return false;
+    commitSeen = std::max<uint64_t>({commitSeen, counters.PeakPagefileUsage, counters.PagefileUsage,
+                                     counters.PrivateUsage});
+    workingSet = counters.PeakWorkingSetSize;
+    commit = commitSeen;
+    return true;
 }
 
 ClientPicture::ClientPicture(HWND window, int maxHeight)
@@ -332,6 +361,18 @@ bool ClientPicture::FirstDark(POINT& at, int fromY) const
             }
         }
     return false;
+}
+
+int ClientPicture::CountColourful(COLORREF except) const
+{
+    int n = 0;
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            const COLORREF c = At(x, y);
+            const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+            n += c != except && std::max({r, g, b}) - std::min({r, g, b}) > 48 ? 1 : 0;
+        }
+    return n;
 }
 
 int ClientPicture::CountColor(COLORREF color) const

@@ -58,14 +58,20 @@ public:
     std::vector<std::wstring> CloseOtherWindows();
 
     bool Alive() const;
-    // Asks the window to close and waits; records a failure unless the
+    // Presses Alt+F4 on the window and waits; records a failure unless the
     // process ended by itself in time with exit code 0.
     bool CloseAndWait();
+    // From the Alt+F4 to the end of the process, once CloseAndWait saw it end.
+    DWORD CloseMilliseconds() const { return closeMilliseconds; }
     // Exit code once ended; STILL_ACTIVE otherwise.
     DWORD ExitCode() const;
 
     // Memory and handle figures of the program, for long runs.
     bool Figures(uint64_t& privateBytes, uint64_t& workingSet, DWORD& handles) const;
+    // The largest working set and commit charge so far. Wine keeps no peak of
+    // the commit charge (it reports the present one as the peak), so each call
+    // also folds the present charge into the largest seen by this session.
+    bool Peaks(uint64_t& workingSet, uint64_t& commit);
 
     const std::vector<std::string>& Failures() const { return failures; }
     void Fail(const std::string& reason) { failures.push_back(reason); }
@@ -75,6 +81,9 @@ private:
     std::unique_ptr<KernelHandle> process;
     std::unique_ptr<KernelHandle> thread;
     HWND mainWindow = nullptr;
+    DWORD closeMilliseconds = 0;
+    bool gaveUp = false;
+    uint64_t commitSeen = 0;
     std::vector<std::string> failures;
 };
 
@@ -91,6 +100,9 @@ public:
     // without text.
     bool FirstDark(POINT& at, int fromY = 0) const;
     int CountColor(COLORREF color) const;
+    // Pixels of a clear hue other than except: the text and the page are
+    // black, grey and white, so these belong to a picture (or a highlight).
+    int CountColourful(COLORREF except) const;
     // The smallest rectangle holding every pixel of the colour; false when
     // there is none.
     bool ColorBounds(COLORREF color, RECT& bounds) const;

@@ -8,6 +8,10 @@ removes the name first, so the slice itself stays intact.
 A case also says what the program's settings file holds before the run, in
 what surroundings the program runs (no sound device, no web browser) and
 which outcomes the runner requires.
+
+Inputs of the wrong kind or size stand where a file should: a link to a
+terminal or an endless device, a pipe (with a writer that never writes, or
+none), and sparse files past 32 bits of size, which cost no disk.
 """
 
 import os
@@ -18,12 +22,17 @@ import struct
 
 BOOK = "book.txt"
 TRACK = "hd01.WAV"           # the first page's narration
+NEXT_TRACK = "hd02.WAV"
 TRANSLATION = "book_t1.txt"  # the first translation menu item
 TRANSLATIONS = ["book_t%d.txt" % i for i in range(1, 5)]
 PICTURES = ["Linden_Marsh_01.bmp", "Quarrystone_02.bmp", "Tamsin_02.bmp", "Terrace_03.bmp", "Corvane_04.bmp",
             "Parlour_05.bmp", "Osric_Fenn_07.bmp", "Cellar_08.bmp", "Orchard_09.bmp"]
 SETTINGS = "velmark.ini"
 SHIFT_KEY = "TheHarrowdeneVertshift"
+MISSING_BOOK = "Error - the file book.txt is not found."
+# The picture the second chapter's page shows, the one the runner can see.
+PICTURE = "Quarrystone_02.bmp"
+GB = 1 << 30
 
 BOM = b"\xff\xfe"
 
@@ -38,12 +47,21 @@ class Case:
     device.  no_http: no "http" handler registered; web: send the web-page
     commands.  spoken: True when the first words must turn green.
     beside_program: writes files into the folder of a copy of the program,
-    which the run starts instead.
+    which the run starts instead.  heard: the purchase dialog must appear
+    unless the first words turn green.  picture: True when the second
+    chapter's picture must show, False when it must not.  untitled_ok: the
+    window may stay untitled (its start-up then has no end to time).  held:
+    every pipe of the case has a writer, which never writes, for the run.
+    planted: settings is a function that puts a file of another kind at the
+    settings path; the program must neither read it (the view opens at the
+    top) nor write it.  scroll: line steps sent after the visit, each of
+    which saves the position.
     """
 
     def __init__(self, name, damage=None, purchase=None, settings=b"[Start]\r\nTheHarrowdeneVertshift=0\r\n",
                  settings_read_only=False, no_sound=False, no_http=False, web=False, spoken=None,
-                 title=None, beside_program=None):
+                 title=None, beside_program=None, heard=False, picture=None, untitled_ok=False, held=False,
+                 planted=False, scroll=0):
         self.name = name
         self.damage = damage
         self.purchase = purchase
@@ -55,6 +73,12 @@ class Case:
         self.spoken = spoken
         self.title = title
         self.beside_program = beside_program
+        self.heard = heard
+        self.picture = picture
+        self.untitled_ok = untitled_ok
+        self.held = held
+        self.planted = planted
+        self.scroll = scroll
 
 
 def _replace(folder, name, data):
@@ -84,6 +108,68 @@ def _noise(seed, n):
     return random.Random(seed).randbytes(n)
 
 
+# Where a disk file should be: a device (by a link), a pipe, or a sparse
+# file of the given size that begins with the file's own bytes.
+KINDS = {"ptmx-link": "/dev/ptmx", "zero-link": "/dev/zero", "urandom-link": "/dev/urandom", "fifo-held": None,
+         "fifo": None, "sparse-4gb+60": 4 * GB + 60, "sparse-5gb": 5 * GB}
+
+
+def _plant(path, kind, head):
+    if os.path.lexists(path):
+        os.unlink(path)
+    what = KINDS[kind]
+    if isinstance(what, str):
+        os.symlink(what, path)
+    elif kind.startswith("fifo"):
+        os.mkfifo(path)
+    else:
+        _grow(path, head, what)
+
+
+def _grow(path, head, size):
+    """A new file at path: head, then a hole up to size."""
+    if os.path.lexists(path):
+        os.unlink(path)
+    with open(path, "wb") as f:
+        f.write(head)
+    os.truncate(path, size)
+
+
+def _link_next_track(slice_dir, folder):
+    """A second track after the first (any track will do): a first track
+    cut short then runs on into it silently, rather than into the purchase
+    dialog of a missing one, which would pass for the refusal."""
+    os.link(os.path.join(slice_dir, TRACK), os.path.join(folder, NEXT_TRACK))
+
+
+def _kind_cases(slice_dir):
+    """Every kind in place of the book, a translation file, the track, one
+    picture and all nine, and the settings file; each refused input must
+    behave as a missing one."""
+    targets = [("book", [BOOK], dict(title=MISSING_BOOK)), ("translation", [TRANSLATION], {}),
+               ("track", [TRACK], dict(purchase="yes")), ("picture", [PICTURE], dict(picture=False)),
+               ("pictures", PICTURES, dict(picture=False))]
+    cases = []
+    for target, names, refused in targets:
+        for kind in KINDS:
+            expect = dict(refused)
+            if target == "track" and kind.startswith("sparse"):
+                # Refused, or played from its 64-bit size: either is sound.
+                expect = dict(heard=True)
+            damage = (lambda names, kind: lambda d: [_plant(os.path.join(d, n), kind, _read(slice_dir, n))
+                                                     for n in names])(names, kind)
+            if target == "track":
+                damage = (lambda plant: lambda d: (plant(d), _link_next_track(slice_dir, d)))(damage)
+            cases.append(Case("%s-%s" % (target, kind), damage, held=kind == "fifo-held", **expect))
+    # The position saved at the head of a large file would move the view.
+    head = _settings("[Start]\r\n%s=4000\r\n" % SHIFT_KEY)
+    for kind in KINDS:
+        plant = (lambda kind: lambda path: _plant(path, kind, head))(kind)
+        # Enough steps to fill a pipe's buffer with positions.
+        cases.append(Case("settings-" + kind, settings=plant, planted=True, held=kind == "fifo-held", scroll=2400))
+    return cases
+
+
 # --- book.txt ---------------------------------------------------------------
 
 def _book_damages(slice_dir):
@@ -97,9 +183,9 @@ def _book_damages(slice_dir):
     # a private-use unit and characters outside the basic plane.
     odd_units = "Harrowdene \ud800 Winter \udfff \uffff \ue000 \U0001F600 \u4e2d\u6587 \u05e9\u05dc\u05d5\u05dd"
     return [
-        Case("book-missing", lambda d: _remove(d, BOOK), title="Error - the file book.txt is not found."),
-        Case("book-empty", lambda d: _replace(d, BOOK, b"")),
-        Case("book-bom-only", lambda d: _replace(d, BOOK, BOM)),
+        Case("book-missing", lambda d: _remove(d, BOOK), title=MISSING_BOOK),
+        Case("book-empty", lambda d: _replace(d, BOOK, b""), untitled_ok=True),
+        Case("book-bom-only", lambda d: _replace(d, BOOK, BOM), untitled_ok=True),
         Case("book-random-bytes", lambda d: _replace(d, BOOK, _noise(1, 65536))),
         Case("book-random-after-bom", lambda d: _replace(d, BOOK, BOM + _noise(2, 65535))),
         Case("book-odd-length", lambda d: _replace(d, BOOK, book + b"\x41")),
@@ -111,6 +197,9 @@ def _book_damages(slice_dir):
         Case("book-units-outside-code-pages", with_paragraphs([odd_units, odd_units * 200] + first[2:])),
         Case("book-no-bom", lambda d: _replace(d, BOOK, book[2:])),
         Case("book-directory", lambda d: (_remove(d, BOOK), os.mkdir(os.path.join(d, BOOK)))),
+        Case("book-5000000-empty-lines", with_paragraphs([first[0]] + [""] * 5000000 + first[1:])),
+        Case("book-26-million-character-first-line", with_paragraphs([("marsh lantern " * 1857143)[:26000000]] +
+                                                                    first[1:])),
     ]
 
 
@@ -222,6 +311,52 @@ def _offset_14_bitmap():
     return data + bytes([0x40]) * (4096 - len(data))
 
 
+def _rle8_bitmap(width, height, rows):
+    """An 8-bit run-length picture of the given sides; rows are its encoded
+    rows, each with its end-of-line code."""
+    data = b"".join(rows) + b"\x00\x01"
+    palette = b"".join(struct.pack("<I", 0xC02060 ^ (i * 0x030507)) for i in range(256))
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 1, len(data), 2835, 2835, 256, 0)
+    offset = 14 + len(info) + len(palette)
+    return struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset) + info + palette + data
+
+
+def _runs(lengths, gap=0):
+    """One row of runs of alternating colours, each after a skip of gap
+    pixels (a delta code), with its end-of-line code."""
+    skip = b"\x00\x02" + bytes([gap, 0]) if gap else b""
+    return b"".join(skip + bytes([n, 3 + 6 * (i % 2)]) for i, n in enumerate(lengths)) + b"\x00\x00"
+
+
+# Pictures whose bytes declare far more than they hold, or whose runs are
+# shaped to cost the system's decoder time out of proportion to their size:
+# it keeps the pixels the runs cover as a region, one rectangle for each
+# stretch of runs, which it adds one at a time, so stretches that neither
+# touch in their row nor match the row above cost it with the square of
+# their count.
+PICTURE_SHAPES = [
+    ("rle8-1084-bytes-23170x23170", lambda: _rle8_bitmap(23170, 23170, [_runs([2])])),
+    ("rle8-16x65535-one-run-a-row", lambda: _rle8_bitmap(16, 65535, [_runs([16 - 8 * (y % 2)]) for y in range(65535)])),
+    ("rle8-64002x16-32000-runs-a-row", lambda: _rle8_bitmap(64002, 16, [_runs([1] * 32000, gap=1)] * 4 +
+                                                             [b"\x00\x00"] * 12)),
+]
+PLAIN_SIDE = 23170  # 24-bit, 1.6 GB of pixels: a hole after the header
+
+
+def _shape_cases():
+    cases = []
+    for prefix, names in (("picture", [PICTURE]), ("pictures", PICTURES)):
+        for shape, make in PICTURE_SHAPES:
+            damage = (lambda names, make: lambda d: [_replace(d, n, make()) for n in names])(names, make)
+            cases.append(Case("%s-%s" % (prefix, shape), damage, picture=False))
+        head = _bitmap_header(PLAIN_SIDE, PLAIN_SIDE)
+        size = len(head) + ((PLAIN_SIDE * 24 + 31) // 32) * 4 * PLAIN_SIDE
+        cases.append(Case("%s-sparse-24bit-%dx%d" % (prefix, PLAIN_SIDE, PLAIN_SIDE),
+                          (lambda names: lambda d: [_grow(os.path.join(d, n), head, size) for n in names])(names),
+                          picture=False))
+    return cases
+
+
 def _picture_damages(slice_dir):
     def all_pictures(make):
         def damage(d):
@@ -234,7 +369,7 @@ def _picture_damages(slice_dir):
         return damage
 
     return [
-        Case("picture-missing", all_pictures(lambda b: None)),
+        Case("picture-missing", all_pictures(lambda b: None), picture=False),
         Case("picture-zero-bytes", all_pictures(lambda b: b"")),
         Case("picture-truncated-header", all_pictures(lambda b: b[:30])),
         Case("picture-truncated-pixels", all_pictures(lambda b: b[:len(b) // 3])),
@@ -340,7 +475,7 @@ def _settings_cases():
 
 def _surroundings_cases():
     return [
-        Case("intact", purchase="no", spoken=True),
+        Case("intact", purchase="no", spoken=True, picture=True),
         Case("no-sound-device", no_sound=True),
         Case("no-http-handler", no_http=True, web=True),
     ]
@@ -348,7 +483,8 @@ def _surroundings_cases():
 
 def all_cases(slice_dir):
     return (_surroundings_cases() + _book_damages(slice_dir) + _translation_damages(slice_dir) +
-            _picture_damages(slice_dir) + _track_damages(slice_dir) + _settings_cases())
+            _picture_damages(slice_dir) + _track_damages(slice_dir) + _settings_cases() + _kind_cases(slice_dir) +
+            _shape_cases())
 
 
 def make_case_folder(slice_dir, case, folder):

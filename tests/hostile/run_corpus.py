@@ -4,12 +4,25 @@
   run_corpus.py --build BUILD --driver hostile_driver.exe --program Vellumark.exe
                 --slice SLICE --work DIR [--jobs N] [--only SUBSTRING ...]
 
-Every case must end with: the window appeared, every message was answered
-within 10 s, the program ended by itself with exit code 0 within 15 s of the
-close (limits only a hang passes, as the cases share the machine), the edition folder is unchanged, and in the Windows directory nothing
-but "velmark.ini" changed. Cases whose outcome is fixed (the missing-book
-text, the purchase dialog for a track that cannot be opened, no browser
-without a handler) are held to it; for the others the outcome is printed.
+Every case must end with: the window appeared and got a title, every message
+was answered within 10 s (a limit only a hang passes, as the cases share the
+machine), the program never ended by itself, and ended with exit code 0
+within 2 s of Alt+F4; its peak memory stayed under 400 MB; its start-up (to
+the titled window) took at most 1 s longer than the demo edition's, which
+reference runs spread among the cases measure under the same load (a case
+over it is run once more, and judged by its quicker start); the edition
+folder is unchanged, in the Windows directory nothing but "velmark.ini"
+changed and in the user's profile nothing but the per-user "velmark.ini".
+Cases whose outcome is fixed (the missing-book text, the purchase dialog for
+a track that cannot be opened, no picture for one that cannot, no browser
+without a handler, a settings file of another kind neither read nor
+written) are held to it; for the others the outcome is printed. Start-up,
+peak memory and close time of every run are printed as a table at the end.
+
+A pipe that a case wants held gets a writer of its own for the run (a
+process that holds it open and never writes). Any Wine process of the
+workers whose resident memory passes 1 GB is stopped, so that the machine
+survives a program that reads an endless device.
 
 Cases run in parallel, each worker with a Wine prefix of its own (a
 hard-linked copy of the build's prepared prefix, so that the settings file
@@ -18,7 +31,9 @@ the window's pixels, which another window must not cover).
 """
 
 import argparse
+import collections
 import concurrent.futures
+import glob
 import os
 import platform
 import queue
@@ -38,6 +53,11 @@ import corpus  # noqa: E402
 WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
 WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
 CASE_SECONDS = 120
+EXIT_MS = 2000
+PEAK_MB = 400
+STARTUP_MARGIN_MS = 1000
+STOP_RESIDENT_MB = 1024
+REFERENCES = 8
 QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 NULL_SOUND = 'pcm.!default { type file slave.pcm "null" file "/dev/null" format "raw" }\n'
@@ -50,18 +70,25 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def identity(st):
+    """What a write would change; a folder's own times change with its
+    entries, which are compared themselves."""
+    kind = stat.S_IFMT(st.st_mode)
+    if kind == stat.S_IFDIR:
+        return kind, stat.S_IMODE(st.st_mode)
+    return kind, st.st_size, st.st_mtime_ns, stat.S_IMODE(st.st_mode), st.st_blocks
+
+
 def snapshot(folder):
-    """Every file and folder under folder: relative path -> (kind, size, mtime, mode)."""
+    """Every file and folder under folder: relative path -> identity."""
     seen = {}
     for root, dirs, files in os.walk(folder):
         for name in dirs + files:
             path = os.path.join(root, name)
             try:
-                st = os.lstat(path)
+                seen[os.path.relpath(path, folder)] = identity(os.lstat(path))
             except OSError:
                 continue
-            seen[os.path.relpath(path, folder)] = (stat.S_IFMT(st.st_mode), st.st_size, st.st_mtime_ns,
-                                                   stat.S_IMODE(st.st_mode))
     return seen
 
 
@@ -140,6 +167,14 @@ class Worker:
     def settings_path(self):
         return os.path.join(self.windows_dir(), corpus.SETTINGS)
 
+    def profiles_dir(self):
+        return os.path.join(self.prefix, "drive_c", "users")
+
+    def user_settings(self):
+        """The per-user settings files, which the program writes where the
+        Windows directory's cannot be."""
+        return glob.glob(os.path.join(self.profiles_dir(), "*", "AppData", "Roaming", "Vellumark", corpus.SETTINGS))
+
     def env(self, kind):
         env = dict(os.environ)
         env.update(WINEPREFIX=self.prefix, DISPLAY=self.display, HOME=self.homes.get(kind, self.root),
@@ -180,6 +215,64 @@ def stop_leftovers(root):
         pass
 
 
+class MemoryWatch:
+    """Stops every Wine process of the workers' prefixes whose resident
+    memory passes the limit, and remembers it for the case's verdict."""
+
+    def __init__(self, work, limit_mb):
+        self.prefix_root = os.path.join(work, "worker-").encode()
+        self.limit_pages = limit_mb * 1024 * 1024 // os.sysconf("SC_PAGE_SIZE")
+        self.stopped = {}
+        self.lock = threading.Lock()
+        self.done = threading.Event()
+        self.thread = threading.Thread(target=self.watch, daemon=True)
+        self.thread.start()
+
+    def watch(self):
+        while not self.done.wait(0.25):
+            for pid in filter(str.isdigit, os.listdir("/proc")):
+                try:
+                    with open("/proc/%s/statm" % pid) as f:
+                        if int(f.read().split()[1]) < self.limit_pages:
+                            continue
+                    with open("/proc/%s/environ" % pid, "rb") as f:
+                        prefix = [v[11:] for v in f.read().split(b"\0") if v.startswith(b"WINEPREFIX=")]
+                    with open("/proc/%s/comm" % pid) as f:
+                        name = f.read().strip()
+                    if prefix and prefix[0].startswith(self.prefix_root):
+                        os.kill(int(pid), signal.SIGKILL)
+                        with self.lock:
+                            self.stopped[prefix[0].decode()] = name
+                except (OSError, ValueError, IndexError):
+                    continue
+
+    def take(self, prefix):
+        with self.lock:
+            return self.stopped.pop(prefix, None)
+
+    def close(self):
+        self.done.set()
+        self.thread.join()
+
+
+def hold_pipes(paths):
+    """A process that holds every pipe open for writing and never writes,
+    or None when there is none."""
+    fds = [os.open(p, os.O_RDWR | os.O_NONBLOCK) for p in paths]
+    try:
+        return subprocess.Popen(["sleep", "infinity"], pass_fds=fds, **QUIET) if fds else None
+    finally:
+        for fd in fds:
+            os.close(fd)
+
+
+def pipes_of(case, folder, worker):
+    if not case.held:
+        return []
+    paths = [os.path.join(folder, n) for n in os.listdir(folder)] + [worker.settings_path()]
+    return [p for p in paths if os.path.lexists(p) and stat.S_ISFIFO(os.lstat(p).st_mode)]
+
+
 def make_writable(path):
     if os.path.lexists(path):
         subprocess.run(["chattr", "-i", path], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -192,10 +285,15 @@ def write_settings(worker, case):
     so there the file is made immutable, which needs a capability that not
     every machine grants."""
     path = worker.settings_path()
+    for earlier in worker.user_settings():
+        os.unlink(earlier)
     make_writable(path)
     if os.path.lexists(path):
         os.unlink(path)
     if case.settings is None:
+        return True
+    if case.planted:
+        case.settings(path)
         return True
     with open(path, "wb") as f:
         f.write(case.settings)
@@ -208,8 +306,13 @@ def write_settings(worker, case):
                           stderr=subprocess.DEVNULL).returncode == 0
 
 
-def check_settings(worker, case, read_only_enforced, problems):
+def check_settings(worker, case, read_only_enforced, planted, problems):
     path = worker.settings_path()
+    if case.planted:
+        if identity(os.lstat(path)) != planted:
+            problems.append("velmark.ini of another kind or size was changed")
+        os.unlink(path)
+        return
     if case.settings_read_only:
         with open(path, "rb") as f:
             if read_only_enforced and f.read() != case.settings:
@@ -240,12 +343,17 @@ def parse(output):
     return report, failures
 
 
-def run_case(worker, args, case):
+Run = collections.namedtuple("Run", "case report problems seconds output")
+
+
+def run_case(worker, args, watch, case):
     folder = os.path.join(args.work, "cases", case.name)
     corpus.make_case_folder(args.slice, case, folder)
     read_only_enforced = write_settings(worker, case)
+    planted = identity(os.lstat(worker.settings_path())) if case.planted else None
     edition_before = snapshot(folder)
     windows_before = snapshot(worker.windows_dir())
+    profiles_before = snapshot(worker.profiles_dir())
 
     program = args.program
     if case.beside_program is not None:
@@ -258,7 +366,10 @@ def run_case(worker, args, case):
     command = [WINE, args.driver, "case", windows_path(program), windows_path(folder)]
     command += ["--web"] if case.web else []
     command += ["--no-http"] if case.no_http else []
-    command += ["--expect-spoken"] if case.spoken else []
+    command += ["--expect-spoken"] if case.spoken or case.heard else []
+    command += ["--pictures"] if case.picture is not None else []
+    command += ["--scroll", str(case.scroll)] if case.scroll else []
+    holder = hold_pipes(pipes_of(case, folder, worker))
     began = time.monotonic()
     problems = []
     # The report goes to a file: Wine's helper processes may inherit the
@@ -275,6 +386,12 @@ def run_case(worker, args, case):
             worker.restart_server()
             driver.kill()
             driver.wait()
+    if holder is not None:
+        holder.kill()
+        holder.wait()
+    stopped = watch.take(worker.prefix)
+    if stopped:
+        problems.append("%s passed %d MB of resident memory and was stopped" % (stopped, STOP_RESIDENT_MB))
     with open(report_path, "rb") as f:
         output = f.read().decode("utf-8", "replace")
     seconds = time.monotonic() - began
@@ -289,6 +406,18 @@ def run_case(worker, args, case):
         problems.append("no window")
     elif report.get("exit") != "0" and not failures:
         problems.append("no clean exit reported")
+    if report.get("window") == "1" and not report.get("title") and not case.untitled_ok:
+        problems.append("the window got no title")
+    if int(report.get("exit_ms", 0)) > EXIT_MS:
+        problems.append("ended %s ms after Alt+F4, over %d ms" % (report["exit_ms"], EXIT_MS))
+    peak = peak_mb(report)
+    if peak is not None and peak >= PEAK_MB:
+        problems.append("peak memory %d MB, %d MB or more" % (peak, PEAK_MB))
+    if case.heard and report.get("purchase_dialog") != "1" and report.get("spoken_on_words") != "1":
+        problems.append("neither the purchase dialog appeared nor did the clicked words turn green")
+    shown = report.get("picture") == "1"
+    if case.picture is not None and shown != case.picture:
+        problems.append("the second chapter's picture %s" % ("did not show" if case.picture else "showed"))
     if case.purchase == "yes" and report.get("purchase_dialog") != "1":
         problems.append("the purchase dialog did not appear")
     if case.purchase == "no" and report.get("purchase_dialog") == "1":
@@ -311,7 +440,12 @@ def run_case(worker, args, case):
     windows_changed = [p for p in changes(windows_before, snapshot(worker.windows_dir())) if p != corpus.SETTINGS]
     if windows_changed:
         problems.append("the Windows directory changed: " + ", ".join(windows_changed[:5]))
-    check_settings(worker, case, read_only_enforced, problems)
+    own = {os.path.relpath(p, worker.profiles_dir()) for p in worker.user_settings()}
+    own |= {os.path.dirname(p) for p in own}
+    profiles_changed = [p for p in changes(profiles_before, snapshot(worker.profiles_dir())) if p not in own]
+    if profiles_changed:
+        problems.append("the user's profile changed: " + ", ".join(profiles_changed[:5]))
+    check_settings(worker, case, read_only_enforced, planted, problems)
     if not read_only_enforced:
         report.setdefault("windows", []).append("(read-only not enforceable here)")
 
@@ -320,7 +454,57 @@ def run_case(worker, args, case):
     elif said:
         # Wine's own error lines of the driver and the program.
         problems.append("Wine said: " + said[-600:])
-    return case, report, problems, seconds, output
+    return Run(case, report, problems, seconds, output)
+
+
+def peak_mb(report):
+    """The larger of the peak working set and the peak commit charge."""
+    figures = [int(report[k]) // 1024 for k in ("peak_working_set_kb", "peak_commit_kb") if k in report]
+    return max(figures) if figures else None
+
+
+def with_references(cases):
+    """The cases with runs of the intact slice spread among them, whose
+    start-up the others are measured against."""
+    n = min(REFERENCES, max(2, len(cases) // 8))
+    runs = list(cases)
+    for i in reversed(range(n)):
+        runs.insert(i * len(cases) // n, corpus.Case("reference-%d" % (i + 1), purchase="no", spoken=True,
+                                                     picture=True))
+    return runs
+
+
+def is_reference(case):
+    return case.name == "intact" or case.name.startswith("reference-")
+
+
+class Reference:
+    """The demo edition's start-up and first words, from its runs."""
+
+    def __init__(self, runs):
+        starts = sorted(int(r.report["startup_ms"]) for r in runs if "startup_ms" in r.report and not r.problems)
+        words = collections.Counter(r.report.get("first_words") for r in runs if not r.problems)
+        self.starts = starts
+        self.startup_ms = starts[len(starts) // 2] if starts else None
+        self.first_words = words.most_common(1)[0][0] if words else None
+
+    def slow(self, run):
+        started = run.report.get("startup_ms")
+        return (self.startup_ms is not None and started is not None and bool(run.report.get("title")) and
+                int(started) > self.startup_ms + STARTUP_MARGIN_MS)
+
+    def problems(self, run):
+        """What the run lacks measured against the demo edition's."""
+        out = []
+        if self.startup_ms is None:
+            return ["no reference run of the demo edition succeeded"]
+        if self.slow(run):
+            out.append("start-up %s ms, over the demo edition's %d ms + %d ms" % (run.report["startup_ms"],
+                                                                                 self.startup_ms, STARTUP_MARGIN_MS))
+        if run.case.planted and run.report.get("first_words") != self.first_words:
+            out.append("the view did not open at the top (first words at %s, the demo's at %s)" %
+                       (run.report.get("first_words"), self.first_words))
+        return out
 
 
 def outcome(report):
@@ -381,6 +565,7 @@ def main():
     workers = queue.Queue()
     made = []
     lock = threading.Lock()
+    watch = MemoryWatch(args.work, STOP_RESIDENT_MB)
 
     def worker_for(index):
         w = Worker(index, args.build, args.work)
@@ -388,8 +573,8 @@ def main():
             made.append(w)
         return w
 
-    jobs = max(1, min(args.jobs, len(cases)))
-    failed = 0
+    runs = with_references(cases)
+    jobs = max(1, min(args.jobs, len(runs)))
     pool = concurrent.futures.ThreadPoolExecutor(jobs)
     try:
         for w in pool.map(worker_for, range(jobs)):
@@ -398,20 +583,19 @@ def main():
         def one(case):
             w = workers.get()
             try:
-                return run_case(w, args, case)
+                return run_case(w, args, watch, case)
             except Exception as e:  # a fault of the corpus itself fails its case only
-                return case, {}, ["the case could not be run: %r" % e], 0.0, ""
+                return Run(case, {}, ["the case could not be run: %r" % e], 0.0, "")
             finally:
                 workers.put(w)
 
-        for case, report, problems, seconds, output in pool.map(one, cases):
-            status = "FAIL" if problems else "ok"
-            print("%-4s %-38s %5.1f s  %s" % (status, case.name, seconds, outcome(report)), flush=True)
-            for problem in problems:
-                print("       - " + problem, flush=True)
-            if problems:
-                failed += 1
-                print("       driver report:\n         " + output.strip().replace("\n", "\n         "))
+        done = [show(r) for r in pool.map(one, runs)]
+        reference = Reference([r for r in done if is_reference(r.case)])
+        # Load from other work slows a start now and then: a case whose only
+        # lapse is its start-up runs again, and its quicker start counts.
+        again = {r.case.name: r for r in pool.map(one, [r.case for r in done
+                                                          if not r.problems and reference.slow(r)])}
+        done = [quicker(r, again.get(r.case.name)) for r in done]
     finally:
         # Whatever failed (a worker that could not be made, a signal), the
         # cases not begun are dropped and every worker made so far stops its
@@ -419,8 +603,43 @@ def main():
         pool.shutdown(wait=True, cancel_futures=True)
         for w in made:
             w.close()
-    print("%d case(s), %d failed, %.0f s with %d worker(s)" % (len(cases), failed, time.monotonic() - began, jobs))
+        watch.close()
+
+    print("\ndemo edition's start-up: median %s ms of %s; the limit %s ms" %
+          (reference.startup_ms, reference.starts,
+           reference.startup_ms + STARTUP_MARGIN_MS if reference.startup_ms is not None else "-"))
+    print("%-44s %9s %10s %10s %8s" % ("case", "start ms", "working MB", "commit MB", "exit ms"))
+    failed = 0
+    for r in done:
+        lapses = reference.problems(r) if not r.problems else []
+        mb = [int(r.report[k]) // 1024 if k in r.report else "-" for k in ("peak_working_set_kb", "peak_commit_kb")]
+        print("%-44s %9s %10s %10s %8s%s" % (r.case.name, r.report.get("startup_ms", "-"), mb[0], mb[1],
+                                            r.report.get("exit_ms", "-"), "  FAIL" if r.problems or lapses else ""))
+        for problem in lapses:
+            print("       - " + problem)
+        failed += 1 if r.problems or lapses else 0
+    print("%d case(s) and %d reference run(s), %d failed, %.0f s with %d worker(s)" %
+          (len(cases), len(runs) - len(cases), failed, time.monotonic() - began, jobs))
     return 1 if failed else 0
+
+
+def show(run, again=""):
+    status = "FAIL" if run.problems else "ok"
+    print("%-4s %-44s %5.1f s  %s" % (status, run.case.name + again, run.seconds, outcome(run.report)), flush=True)
+    for problem in run.problems:
+        print("       - " + problem, flush=True)
+    if run.problems:
+        print("       driver report:\n         " + run.output.strip().replace("\n", "\n         "), flush=True)
+    return run
+
+
+def quicker(first, again):
+    """Of a run and its second run, the one that started sooner, unless the
+    second failed otherwise."""
+    if again is None or again.problems:
+        return first
+    show(again, " (again)")
+    return again if int(again.report.get("startup_ms", 1 << 30)) < int(first.report.get("startup_ms", 0)) else first
 
 
 if __name__ == "__main__":
