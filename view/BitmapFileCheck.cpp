@@ -109,8 +109,7 @@ bool BitmapFilePasses(const uint8_t* bytes, size_t count, uint64_t fileBytes)
     for (size_t i = 0; i < count && i < sizeof head; ++i)
         head[i] = bytes[i];
     BitmapLayout layout;
-    if (fileBytes > PictureMostFileBytes || !ReadBitmapLayout(head, fileBytes, layout) ||
-        !BitmapSizeWithinBounds(layout))
+    if (!ReadBoundedBitmapLayout(head, fileBytes, layout))
         return false;
     if (!layout.RunLength())
         return true;
@@ -127,7 +126,13 @@ bool BitmapFilePasses(const uint8_t* bytes, size_t count, uint64_t fileBytes)
             break;
         at += n;
     }
-    return spans.ReadsWithin(room) && spans.Spans() <= PictureMostRunSpans;
+    return spans.Passes(room);
+}
+
+bool ReadBoundedBitmapLayout(const uint8_t* head, uint64_t fileBytes, BitmapLayout& layout)
+{
+    return fileBytes <= PictureMostFileBytes && ReadBitmapLayout(head, fileBytes, layout) &&
+           BitmapSizeWithinBounds(layout);
 }
 
 bool BitmapSizeWithinBounds(const BitmapLayout& layout)
@@ -146,9 +151,9 @@ RunSpanCount::RunSpanCount(const BitmapLayout& layout)
 {
 }
 
-bool RunSpanCount::ReadsWithin(uint64_t room) const
+bool RunSpanCount::Passes(uint64_t room) const
 {
-    return (ended || at >= imageBytes) && at <= room && reach <= room;
+    return (ended || at >= imageBytes) && at <= room && reach <= room && Spans() <= PictureMostRunSpans;
 }
 
 uint64_t RunSpanCount::Spans() const

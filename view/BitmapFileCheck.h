@@ -61,6 +61,10 @@ bool BitmapFilePasses(const uint8_t* bytes, size_t count, uint64_t fileBytes);
 // Whether the sides and the bitmap the loader makes stay within their bounds.
 bool BitmapSizeWithinBounds(const BitmapLayout& layout);
 
+// ReadBitmapLayout of a file within PictureMostFileBytes whose sides and
+// bitmap are within their bounds: all of the check but the run-length codes.
+bool ReadBoundedBitmapLayout(const uint8_t* head, uint64_t fileBytes, BitmapLayout& layout);
+
 // Counts the stretches of run-length pixels that the loader's decoder adds
 // to its clip region apart (see PictureMostRunSpans), fed the pixel data in
 // pieces of any size from the pixel offset on. It walks the codes as the
@@ -78,8 +82,9 @@ public:
     // How many bytes from the pixel offset on the decoder may still read.
     uint64_t BytesWanted() const { return ended ? 0 : imageBytes - at; }
     // Whether the decoder, fed every byte from the pixel offset on up to
-    // room of them, stopped without reading past them.
-    bool ReadsWithin(uint64_t room) const;
+    // room of them, stopped without reading past them, and the spans stay
+    // within PictureMostRunSpans.
+    bool Passes(uint64_t room) const;
     uint64_t Spans() const;
 
 private:

@@ -75,8 +75,7 @@ public:
         uint8_t head[BitmapCheckHeadBytes] = {};
         const size_t headBytes = file.Size() < sizeof head ? static_cast<size_t>(file.Size()) : sizeof head;
         BitmapLayout layout;
-        if (!file.Read(head, headBytes) || !ReadBitmapLayout(head, file.Size(), layout) ||
-            !BitmapSizeWithinBounds(layout))
+        if (!file.Read(head, headBytes) || !ReadBoundedBitmapLayout(head, file.Size(), layout))
             return false;
         return !layout.RunLength() || RunSpansWithinBounds(layout, head, headBytes);
     }
@@ -111,7 +110,7 @@ private:
             if (!skipping)
                 more = spans.Take(block, n);
         }
-        return spans.ReadsWithin(room) && spans.Spans() <= PictureMostRunSpans;
+        return spans.Passes(room);
     }
 
     std::unique_ptr<TCHAR[]> path;

@@ -86,7 +86,7 @@ bool WithinBounds(const std::vector<uint8_t>& b, size_t piece)
     uint8_t head[BitmapCheckHeadBytes] = {};
     std::copy_n(b.begin(), std::min(b.size(), sizeof head), head);
     BitmapLayout layout;
-    if (!ReadBitmapLayout(head, b.size(), layout) || !BitmapSizeWithinBounds(layout))
+    if (!ReadBoundedBitmapLayout(head, b.size(), layout))
         return false;
     if (!layout.RunLength())
         return true;
@@ -95,7 +95,7 @@ bool WithinBounds(const std::vector<uint8_t>& b, size_t piece)
         if (!spans.Take(b.data() + at, std::min(piece, b.size() - at)))
             break;
     }
-    return spans.ReadsWithin(b.size() - layout.pixelStart) && spans.Spans() <= PictureMostRunSpans;
+    return spans.Passes(b.size() - layout.pixelStart);
 }
 
 TEST(BitmapFileCheck, PicturesJustInsideTheCostBoundsPassAndJustPastThemAreRefused)
