@@ -229,11 +229,6 @@ TEST(BookLoader, BookPastABoundIsTheMissingBookText)
         LoadBookBytes(loader, c.bytes, list, c.what);
         EXPECT_EQ(ToU16(list.At(0).Text()) == MissingBook, !c.read) << c.what;
     }
-    bookfixture::HeldPipe pipe("pipe.txt");
-    ASSERT_EQ(std::rename("pipe.txt", "book.txt"), 0);
-    ParagraphList list;
-    EXPECT_EQ(loader.LoadBookText(list), 1);
-    EXPECT_TRUE(ToU16(list.At(0).Text()) == MissingBook);
 }
 
 #endif

@@ -107,8 +107,6 @@ TEST(TextFileReader, ReadsOnlyDiskFilesWithinTheBound)
         {"book-past.txt", MaxBookBytes, MaxBookBytes + 1, false},
         {"book-sparse.txt", MaxBookBytes, (uint64_t{1} << 32) + 60, false},
         {"book-inside.txt", MaxBookBytes, MaxBookBytes, true},
-        {"translation-past.txt", MaxTextFileBytes, MaxTextFileBytes + 2, false},
-        {"translation-inside.txt", MaxTextFileBytes, MaxTextFileBytes, true},
     };
     for (const auto& c : cases) {
         if (c.size != 0)
